@@ -1,0 +1,29 @@
+// Correlations among the PCNM variables over the objects of the analysis,
+// when supplementary objects took part in building them.
+#pragma once
+
+#include <cstdint>
+
+namespace ortelix::pcnm {
+
+struct CorrelResult {
+  // Number (1-based) of the first variable whose standard deviation is
+  // below kTol; 0 when every variable varies. When set, nothing after the
+  // standard deviations has been done.
+  std::int32_t zero_variance = 0;
+  double largest = 0;  // largest |correlation| between two different variables
+};
+
+// Standardizes columns 1..nvar of x over rows 1..n in place (mean 0,
+// standard deviation 1 with divisor n - 1), puts their transpose in xprime
+// and their correlation matrix in corlin. A variance that rounding makes
+// negative, or NaN, counts as no variance. Needs n >= 2.
+CorrelResult correl(std::int32_t n, std::int32_t nvar, double* x, std::int32_t ld, double* vsum, double* vsumsq,
+                    double* vmean, double* vsd, double* corlin, double* xprime);
+
+// c = a b for an m x k matrix a and a k x q matrix b, all with leading
+// dimension ld; each c(r, s) summed over t in increasing order from 0.
+void produit(const double* a, const double* b, double* c, std::int32_t m, std::int32_t k, std::int32_t q,
+             std::int32_t ld);
+
+}  // namespace ortelix::pcnm
