@@ -661,6 +661,30 @@ def pcnm_no_variables():
                {"rep.txt": rep, "var.txt": var})
 
 
+@case
+def pcnm_null_limit():
+    # A null limit keeps the starting 0, so this is the run above with the
+    # diagnostics on and one line per object: three empty value lines.
+    sites = transect_sites(3)
+    ranged, vmin, ranges, rangmax = range_sites(sites, pcnm=True)
+    thresh = 0.0 / rangmax + f32(1e-10)
+    out = START + ASK_VARIABLE + ASK_LAYOUT + ASK_DESIGN + ASK_OBJECTS + ASK_METHOD + RANGING + \
+        verbose_ranging(vmin, ranges, rangmax) + ASK_LIMIT + free_line(["Bs/rangmax =", thresh]) + \
+        "\n Truncation of the distance matrix to the distance" + fedit(thresh * rangmax, 12, 3) + "\n" + \
+        " yielded    0 positive eigenvalues.\n" + pcnm_written("var.txt") + computation_time() + END
+    rep = (BANNER + R_TRANSECT + RANGING + r_matrix("Matrix X after ranging", ranged) + R_PCNM
+           + "    Highest unmodified distance value = " + fedit(thresh * rangmax, 12, 3) + "\n"
+           + '    Multiplier for "large distances"  = ' + fedit(4.0, 12, 3) + "\n"
+           + "\n\n Sum of positive eigenvalues         " + fedit(0.0, 15, 5)
+           + "\n Sum of negative eigenvalues         " + fedit(0.0, 15, 5)
+           + "\n Trace of Gower-centred matrix       " + fedit(0.0, 15, 5) + "\n"
+           + "\n Number of positive eigenvalues:   0\n\n"
+           + " Eigenvalues of the PCoA:\n\n " + fedit(0.0, 12, 6) * 3 + "\n"
+           + computation_time() + END)
+    yield Case("pcnm-transect3-null-limit-verbose-layout1", ["rep.txt", "var.txt", "-1", "1", "3", "1", "/"], out,
+               {"rep.txt": rep, "var.txt": " 3 0\n\n\n\n"})
+
+
 def write_case(c):
     d = os.path.join(CASES, c.name)
     if os.path.exists(d):
