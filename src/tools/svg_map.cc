@@ -46,8 +46,14 @@ std::vector<double> ticks(double lo, double hi, double pixels) {
     step = m * power;
     if (step >= rough) break;
   }
+  // Far from 0, k + 1 may equal k in floating point: stop at a repeat.
   std::vector<double> out;
-  for (double k = std::ceil(lo / step); k * step <= hi + step * 1e-9; k += 1) out.push_back(k * step + 0.0);  // + 0.0: no "-0"
+  const double first = std::ceil(lo / step);
+  for (int m = 0; m < 12 && (first + m) * step <= hi + step * 1e-9; ++m) {
+    const double t = (first + m) * step + 0.0;  // + 0.0 turns -0 into 0
+    if (!out.empty() && t == out.back()) break;
+    out.push_back(t);
+  }
   return out;
 }
 
@@ -97,6 +103,7 @@ Frame make_frame(const Sites& sites) {
   double extent = std::max(f.x1 - f.x0, f.y1 - f.y0);
   f.scale = extent > 0 ? (f.line ? kStripLength : kPlotSide) / extent : 1;
   const double spacing = median_nearest_neighbour(sites, dims) * f.scale;
+  // Half the typical spacing: the largest circles of neighbours just touch.
   f.radius = spacing > 0 ? std::clamp(spacing * 0.5, 2.0, 14.0) : 8.0;
   f.pad = f.radius + 4;
   f.width = (f.x1 - f.x0) * f.scale + 2 * f.pad;
@@ -112,7 +119,7 @@ void axes(std::string& out, const Frame& f) {
     const std::string x = num(f.px(t));
     out += "<line x1=\"" + x + "\" y1=\"" + num(bottom) + "\" x2=\"" + x + "\" y2=\"" + num(bottom + 4) +
            "\" stroke=\"#999\"/>\n";
-    out += "<text x=\"" + x + "\" y=\"" + num(bottom + 16) + "\" text-anchor=\"middle\">" + num(t, "%g") +
+    out += "<text x=\"" + x + "\" y=\"" + num(bottom + 16) + "\" text-anchor=\"middle\">" + num(t, "%.10g") +
            "</text>\n";
   }
   if (f.line) return;
@@ -120,7 +127,7 @@ void axes(std::string& out, const Frame& f) {
     const std::string y = num(f.py(t));
     out += "<line x1=\"" + num(kLeft - 4) + "\" y1=\"" + y + "\" x2=\"" + num(kLeft) + "\" y2=\"" + y +
            "\" stroke=\"#999\"/>\n";
-    out += "<text x=\"" + num(kLeft - 6) + "\" y=\"" + num(f.py(t) + 4) + "\" text-anchor=\"end\">" + num(t, "%g") +
+    out += "<text x=\"" + num(kLeft - 6) + "\" y=\"" + num(f.py(t) + 4) + "\" text-anchor=\"end\">" + num(t, "%.10g") +
            "</text>\n";
   }
 }

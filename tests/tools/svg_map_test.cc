@@ -83,6 +83,22 @@ TEST(SvgMap, MapsKeepOneScaleAndNorthUp) {
   }
 }
 
+// Axis ticks far from 0, where adding 1 to a tick's multiple changes
+// nothing, must still come to an end.
+TEST(SvgMap, SitesFarFromTheOrigin) {
+  const std::string svg = render_map_svg("h", two_d({1e17, 0, 1e17 + 16, 10}), {{"v", {1, -1}}});
+  std::string why;
+  EXPECT_TRUE(svg_test::well_formed(svg, why)) << why;
+  EXPECT_EQ(svg_test::panels(svg).at(0).circles.size(), 2u);
+  // X spans 16 around 1e17: every round tick there is the same double.
+  std::size_t x_labels = 0;
+  for (std::size_t at = svg.find("text-anchor=\"middle\""); at != std::string::npos;
+       at = svg.find("text-anchor=\"middle\"", at + 1)) {
+    ++x_labels;
+  }
+  EXPECT_EQ(x_labels, 1u);
+}
+
 TEST(SvgMap, TextIsEscaped) {
   const std::string svg = render_map_svg("a<b & \"c\".txt", transect_sites(2), {{"x<y", {1, 2}}});
   std::string why;
