@@ -1,0 +1,434 @@
+#include "pcnm/fast_eigen.h"
+
+#include <pthread.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <condition_variable>
+#include <csignal>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "pcnm/constants.h"
+#include "pcnm/reference_eigen.h"
+
+namespace ortelix::pcnm {
+
+namespace simd_generic {
+const FastKernels& kernels();
+}
+#if ORTELIX_FAST_X86
+namespace simd_avx2 {
+const FastKernels& kernels();
+}
+namespace simd_avx512 {
+const FastKernels& kernels();
+}
+#endif
+
+bool isa_supported(Isa isa) {
+  switch (isa) {
+    case Isa::kAuto:
+    case Isa::kGeneric:
+      return true;
+#if ORTELIX_FAST_X86
+    case Isa::kAvx2:
+      return __builtin_cpu_supports("avx2");
+    case Isa::kAvx512:
+      return __builtin_cpu_supports("avx512f");
+#else
+    default:
+      return false;
+#endif
+  }
+  return false;
+}
+
+const FastKernels& fast_kernels(Isa isa) {
+#if ORTELIX_FAST_X86
+  if (isa == Isa::kAuto) isa = isa_supported(Isa::kAvx512) ? Isa::kAvx512 : isa_supported(Isa::kAvx2) ? Isa::kAvx2 : Isa::kGeneric;
+  if (isa == Isa::kAvx512 && isa_supported(isa)) return simd_avx512::kernels();
+  if (isa == Isa::kAvx2 && isa_supported(isa)) return simd_avx2::kernels();
+#endif
+  return simd_generic::kernels();
+}
+
+namespace {
+
+// Below this many rows a step is not worth handing half of to the second
+// thread (automatic mode only; the split never changes a result).
+constexpr int kMinParallelRows = 256;
+
+inline void relax() {
+#if defined(__x86_64__) || defined(__i386__)
+  __builtin_ia32_pause();
+#endif
+}
+
+// The calling thread and at most one worker. A job is split in two fixed
+// halves decided by the caller, never by timing, so the results cannot
+// depend on the scheduling. The worker never writes output and never sees
+// SIGINT or SIGTERM: the text layer's handler relies on the main thread
+// receiving them.
+class Team {
+ public:
+  explicit Team(int threads) {
+    if (threads < 2) return;
+    sigset_t blocked, previous;
+    sigemptyset(&blocked);
+    sigaddset(&blocked, SIGINT);
+    sigaddset(&blocked, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &blocked, &previous);
+    worker_ = std::thread([this] { serve(); });
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+  }
+  ~Team() {
+    if (!worker_.joinable()) return;
+    quit_ = true;
+    signal(start_, start_.load(std::memory_order_relaxed) + 1);
+    worker_.join();
+  }
+  Team(const Team&) = delete;
+  Team& operator=(const Team&) = delete;
+
+  bool parallel() const { return worker_.joinable(); }
+
+  // job(part) for part 0 here and part 1 on the worker (or both here).
+  template <typename Job>
+  void run(bool split, const Job& job) {
+    if (!split || !parallel()) {
+      job(0);
+      job(1);
+      return;
+    }
+    context_ = &job;
+    call_ = [](const void* context, int part) { (*static_cast<const Job*>(context))(part); };
+    const unsigned generation = start_.load(std::memory_order_relaxed) + 1;
+    signal(start_, generation);
+    job(0);
+    unsigned done = done_.load(std::memory_order_acquire);
+    while (done != generation) done = await_change(done_, done);
+  }
+
+ private:
+  void serve() {
+    // Generation 0 is the one before any job: the first job may be handed
+    // over before this thread gets to run.
+    unsigned seen = 0;
+    for (;;) {
+      seen = await_change(start_, seen);
+      if (quit_) return;
+      call_(context_, 1);
+      signal(done_, seen);
+    }
+  }
+
+  void signal(std::atomic<unsigned>& flag, unsigned value) {
+    flag.store(value, std::memory_order_release);
+    { std::lock_guard<std::mutex> lock(mutex_); }  // a waiter is either asleep or will see the value
+    wake_.notify_all();
+  }
+
+  // Waits until `flag` differs from `old`: a short spin, for the hand-overs
+  // that follow each other within microseconds, then sleep.
+  unsigned await_change(const std::atomic<unsigned>& flag, unsigned old) {
+    for (int i = 0; i < 2000; ++i) {
+      unsigned now = flag.load(std::memory_order_acquire);
+      if (now != old) return now;
+      relax();
+    }
+    std::unique_lock<std::mutex> lock(mutex_);
+    wake_.wait(lock, [&] { return flag.load(std::memory_order_acquire) != old; });
+    return flag.load(std::memory_order_acquire);
+  }
+
+  std::thread worker_;
+  std::atomic<unsigned> start_{0};
+  std::atomic<unsigned> done_{0};
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  const void* context_ = nullptr;
+  void (*call_)(const void*, int) = nullptr;
+  bool quit_ = false;
+};
+
+int team_size(const FastOptions& options, int n) {
+  if (options.threads == 1 || options.threads == 2) return options.threads;
+  if (n < kMinParallelRows) return 1;
+  return std::thread::hardware_concurrency() >= 2 ? 2 : 1;
+}
+
+// Where to cut [0, count) in two: half, rounded up to whole cache lines.
+int half(int count) { return std::min(count, ((count / 2) + 7) / 8 * 8); }
+
+bool worth_splitting(const FastOptions& options, int rows) {
+  return options.threads == 2 || rows >= kMinParallelRows;
+}
+
+}  // namespace
+
+void tred2_fast(double* a, int n, int ld, double* diag, double* offdiag, FastOptions options) {
+  if (n < 1) {
+    tred2_reference(a, n, ld, diag, offdiag);
+    return;
+  }
+  const long L = ld;
+  const FastKernels& k = fast_kernels(options.isa);
+  Team team(team_size(options, n));
+
+  // The working block is kept symmetric, both triangles equal, so that a
+  // row of the lower triangle is also a contiguous column of the upper one.
+  // The literal algorithm reads only the lower triangle and uses the upper
+  // one as scratch, so overwriting it changes nothing it reads.
+  constexpr int kTile = 64;
+  for (int c0 = 0; c0 < n; c0 += kTile) {
+    for (int r0 = 0; r0 <= c0; r0 += kTile) {
+      const int c1 = std::min(n, c0 + kTile);
+      const int r1 = std::min(n, r0 + kTile);
+      for (int c = c0; c < c1; ++c) {
+        for (int r = r0; r < std::min(r1, c); ++r) a[c * L + r] = a[r * L + c];
+      }
+    }
+  }
+
+  // u, q: the vectors of the row whose update is pending; u2, p: those of
+  // the row being reduced.
+  std::vector<double> u(n), q(n), u2(n), p(n);
+  bool pending = false;
+  for (int i = n - 1; i >= 1; --i) {
+    const int l = i;
+    double* row = a + i * L;  // row i of the lower triangle, read from its upper twin
+    if (pending) {
+      // The pending update, on the column that is now the row to reduce.
+      for (int r = 0; r < i; ++r) row[r] = (row[r] - q[r] * u[i]) - u[r] * q[i];
+      row[i] = (row[i] - u[i] * q[i]) - q[i] * u[i];
+    }
+    double h = 0.0;
+    bool reduced = false;
+    if (l > 1) {
+      double scale = 0.0;
+      for (int t = 0; t < l; ++t) scale = scale + std::fabs(row[t]);
+      if (std::fabs(scale) < kTol) {
+        offdiag[i] = row[l - 1];
+      } else {
+        for (int t = 0; t < l; ++t) {
+          u2[t] = row[t] / scale;
+          h = h + u2[t] * u2[t];
+        }
+        double f = u2[l - 1];
+        double g = (f >= 0.0) ? -std::sqrt(h) : std::sqrt(h);
+        offdiag[i] = scale * g;
+        h = h - f * g;
+        u2[l - 1] = f - g;
+        reduced = true;
+      }
+    } else {
+      offdiag[i] = row[l - 1];
+    }
+
+    // One pass: the rest of the pending update (rows 0..i of columns
+    // 0..i-1) and the product of this row's block with u2.
+    if (pending || reduced) {
+      if (reduced) std::fill(p.begin(), p.begin() + l, 0.0);
+      const int rows = pending ? i + 1 : l;
+      const double* up = pending ? u.data() : nullptr;
+      const double* u2p = reduced ? u2.data() : nullptr;
+      const int cut = half(rows);
+      team.run(worth_splitting(options, rows), [&](int part) {
+        const int r0 = part == 0 ? 0 : cut;
+        const int r1 = part == 0 ? cut : rows;
+        if (r0 < r1) k.householder_pass(a, L, l, r0, r1, up, q.data(), u2p, p.data(), l);
+      });
+    }
+
+    if (reduced) {
+      double f = 0.0;
+      for (int j = 0; j < l; ++j) {
+        p[j] = p[j] / h;
+        f = f + p[j] * u2[j];
+      }
+      double hh = f / (h + h);
+      for (int j = 0; j < l; ++j) q[j] = p[j] - hh * u2[j];
+      // What the literal algorithm leaves behind for the accumulation: the
+      // Householder vector in row i, divided by h in column i.
+      for (int j = 0; j < l; ++j) a[j * L + i] = u2[j];
+      for (int j = 0; j < l; ++j) row[j] = u2[j] / h;
+      std::swap(u, u2);
+      pending = true;
+    } else {
+      pending = false;
+    }
+    diag[i] = h;
+  }
+
+  // Accumulation. Step s (0-based) needs u_s (row s, columns < s) and v_s
+  // (column s, rows < s) and changes only the leading s x s block, which it
+  // then borders with a zero row and column and a 1 on the diagonal. The
+  // block grows transposed, T(k, j) = Q(k, j) at a[k * L + j], and steps go
+  // by groups: their vectors are copied out first, their borders laid at
+  // once (no step of the group reads a border before its birth, and columns
+  // not yet born are left alone by the kernels), then every column of the
+  // block takes the whole group while it stays in cache.
+  diag[0] = 0.0;
+  offdiag[0] = 0.0;
+  constexpr int kGroup = 32;
+  std::vector<double> U(static_cast<std::size_t>(kGroup) * n), V(static_cast<std::size_t>(kGroup) * n);
+  unsigned char active[kGroup];
+  for (int s0 = 0; s0 < n; s0 += kGroup) {
+    const int s1 = std::min(n, s0 + kGroup);
+    for (int s = s0; s < s1; ++s) active[s - s0] = std::fabs(diag[s]) > kTol;
+    for (int c = 0; c < s1 - 1; ++c) {
+      const double* seg = a + c * L;
+      for (int s = std::max(s0, c + 1); s < s1; ++s) U[(s - s0) * static_cast<long>(n) + c] = seg[s];
+    }
+    for (int s = s0; s < s1; ++s) {
+      const double* col = a + s * L;
+      std::copy(col, col + s, V.data() + (s - s0) * static_cast<long>(n));
+      diag[s] = col[s];
+    }
+    for (int c = 0; c < s0; ++c) std::fill(a + c * L + s0, a + c * L + s1, 0.0);
+    for (int s = s0; s < s1; ++s) {
+      std::fill(a + s * L, a + s * L + s1, 0.0);
+      a[s * L + s] = 1.0;
+    }
+    const int cut = half(s1);
+    team.run(worth_splitting(options, s1), [&](int part) {
+      const int j0 = part == 0 ? 0 : cut;
+      const int j1 = part == 0 ? cut : s1;
+      if (j0 < j1) k.accumulate_columns(a, L, j0, j1, s0, s1, U.data(), V.data(), n, active);
+    });
+  }
+  for (int c0 = 0; c0 < n; c0 += kTile) {
+    for (int r0 = 0; r0 <= c0; r0 += kTile) {
+      const int c1 = std::min(n, c0 + kTile);
+      const int r1 = std::min(n, r0 + kTile);
+      for (int c = c0; c < c1; ++c) {
+        for (int r = r0; r < std::min(r1, c); ++r) std::swap(a[c * L + r], a[r * L + c]);
+      }
+    }
+  }
+}
+
+namespace {
+
+// The rotations of the QL iteration, recorded in order and replayed on the
+// matrix a chunk at a time (the recurrence itself never reads the matrix).
+class RotationRecord {
+ public:
+  RotationRecord(double* a, int n, int ld, const FastKernels& kernels, Team& team, const FastOptions& options)
+      : a_(a), n_(n), ld_(ld), kernels_(kernels), team_(team), options_(options) {
+    c_.resize(kCapacity);
+    s_.resize(kCapacity);
+  }
+  // A new sweep whose first rotation acts on columns (top, top + 1).
+  void begin(int top) { sweeps_.push_back({top, 0, size_}); }
+  void add(double c, double s) {
+    if (size_ == kCapacity) {
+      const int next_top = sweeps_.back().top - sweeps_.back().count;
+      flush();
+      begin(next_top);
+    }
+    c_[size_] = c;
+    s_[size_] = s;
+    ++size_;
+    ++sweeps_.back().count;
+  }
+  void flush() {
+    if (size_ == 0) {
+      sweeps_.clear();
+      return;
+    }
+    const int cut = half(n_);
+    team_.run(worth_splitting(options_, n_), [&](int part) {
+      const int r0 = part == 0 ? 0 : cut;
+      const int r1 = part == 0 ? cut : n_;
+      if (r0 < r1) {
+        kernels_.rotate_rows(a_, ld_, r0, r1, sweeps_.data(), static_cast<int>(sweeps_.size()), c_.data(),
+                             s_.data());
+      }
+    });
+    sweeps_.clear();
+    size_ = 0;
+  }
+
+ private:
+  static constexpr long kCapacity = 1L << 18;  // 4 MB of (c, s) pairs
+  double* a_;
+  int n_;
+  long ld_;
+  const FastKernels& kernels_;
+  Team& team_;
+  const FastOptions& options_;
+  std::vector<double> c_, s_;
+  std::vector<RotationSweep> sweeps_;
+  long size_ = 0;
+};
+
+}  // namespace
+
+bool tqli_fast(double* diag_, double* offdiag_, int n, int ld, double* a, FastOptions options) {
+  auto d = [&](int i) -> double& { return diag_[i - 1]; };
+  auto e = [&](int i) -> double& { return offdiag_[i - 1]; };
+
+  if (n <= 1) return true;
+  Team team(team_size(options, n));
+  RotationRecord record(a, n, ld, fast_kernels(options.isa), team, options);
+  for (int i = 2; i <= n; ++i) e(i - 1) = e(i);
+  e(n) = 0.0;
+
+  for (int l = 1; l <= n; ++l) {
+    int iter = 0;
+    for (;;) {
+      int m;
+      for (m = l; m <= n - 1; ++m) {
+        if (std::fabs(e(m)) < kTol) break;
+      }
+      if (m == l) break;
+      if (iter == kMaxIterations) {
+        record.flush();
+        return false;
+      }
+      ++iter;
+      double g = (d(l + 1) - d(l)) / (e(l) + e(l));
+      double r = std::sqrt(g * g + 1.0);
+      g = (d(m) - d(l)) + e(l) / (g + (g >= 0.0 ? r : -r));
+      double s = 1.0;
+      double c = 1.0;
+      double p = 0.0;
+      // 1-based rotation i acts on columns i and i + 1, 0-based i - 1 and i.
+      record.begin(m - 2);
+      for (int i = m - 1; i >= l; --i) {
+        double f = s * e(i);
+        double b = c * e(i);
+        if (std::fabs(f) - std::fabs(g) > -kTol) {
+          c = g / f;
+          r = std::sqrt(c * c + 1.0);
+          e(i + 1) = f * r;
+          s = 1.0 / r;
+          c = c * s;
+        } else {
+          s = f / g;
+          r = std::sqrt(s * s + 1.0);
+          e(i + 1) = g * r;
+          c = 1.0 / r;
+          s = s * c;
+        }
+        g = d(i + 1) - p;
+        r = (d(i) - g) * s + (c + c) * b;
+        p = s * r;
+        d(i + 1) = g + p;
+        g = c * r - b;
+        record.add(c, s);
+      }
+      d(l) = d(l) - p;
+      e(l) = g;
+      e(m) = 0.0;
+    }
+  }
+  record.flush();
+  return true;
+}
+
+}  // namespace ortelix::pcnm

@@ -1,0 +1,389 @@
+// The inner loops of the fast eigen kernels and of the correlation product,
+// written once and compiled once per instruction set (fast_simd_*.cc): the
+// including file defines FAST_VLEN (doubles per vector) and wraps this
+// header in its own namespace.
+//
+// Every lane of a vector is an independent element of the result: a lane
+// performs exactly the scalar operations of the literal algorithm, in the
+// same order, and no sum is ever split across lanes or reassociated. The
+// vector width therefore changes the speed and never a bit of the results.
+//
+// Nothing from the standard library may be used here: an inline function
+// instantiated in a file compiled for a wider instruction set could be the
+// copy the linker keeps for everyone, and would then crash on older
+// processors.
+
+#ifndef FAST_VLEN
+#error "define FAST_VLEN before including fast_simd.h"
+#endif
+
+#define FAST_INLINE static inline __attribute__((always_inline))
+
+constexpr int VL = FAST_VLEN;
+typedef double vd __attribute__((vector_size(8 * FAST_VLEN)));
+typedef long vl __attribute__((vector_size(8 * FAST_VLEN)));
+
+FAST_INLINE vd load(const double* p) {
+  vd v;
+  __builtin_memcpy(&v, p, sizeof v);
+  return v;
+}
+FAST_INLINE void store(double* p, vd v) { __builtin_memcpy(p, &v, sizeof v); }
+FAST_INLINE vd splat(double x) { return vd{} + x; }
+FAST_INLINE vl lane_index() {
+  vl v;
+  for (int i = 0; i < VL; ++i) v[i] = i;
+  return v;
+}
+
+// ---------------------------------------------------------------------------
+// Householder reduction: one pass over columns 0..ncols-1, rows [r0, r1), of
+// the symmetric working block (both triangles kept equal). With `u` set it
+// applies the rank-2 update of the previous row, element by element as the
+// literal algorithm does for the lower triangle,
+//   x(r, c) = (x - u_r q_c) - q_r u_c   (r >= c),
+// and gives the mirrored upper element the value of its lower twin,
+//   x(r, c) = (x - u_c q_r) - q_c u_r   (r < c).
+// With `u2` set it adds x(r, c) u2_c to p2_r for r < lp, column after column,
+// so each p2_r is summed in increasing column order: the matrix-vector
+// product of the next row, read from the freshly updated values.
+
+// Rows [ra, rb) of NC consecutive columns, every element on the side of the
+// diagonal given by LOWER.
+template <int NC, bool UPD, bool ACC, bool LOWER>
+FAST_INLINE void hh_rows(double* const* col, int ra, int rb, const double* u, const double* q, const double* uc,
+                         const double* qc, const double* u2c, double* p2) {
+  int r = ra;
+  for (; r + VL <= rb; r += VL) {
+    vd ur{}, qr{}, p{};
+    if (UPD) {
+      ur = load(u + r);
+      qr = load(q + r);
+    }
+    if (ACC) p = load(p2 + r);
+    for (int t = 0; t < NC; ++t) {
+      vd x = load(col[t] + r);
+      if (UPD) {
+        if (LOWER) {
+          x = (x - ur * qc[t]) - qr * uc[t];
+        } else {
+          x = (x - qr * uc[t]) - ur * qc[t];
+        }
+        store(col[t] + r, x);
+      }
+      if (ACC) p = p + x * u2c[t];
+    }
+    if (ACC) store(p2 + r, p);
+  }
+  for (; r < rb; ++r) {
+    double p = ACC ? p2[r] : 0.0;
+    for (int t = 0; t < NC; ++t) {
+      double x = col[t][r];
+      if (UPD) {
+        if (LOWER) {
+          x = (x - u[r] * qc[t]) - q[r] * uc[t];
+        } else {
+          x = (x - q[r] * uc[t]) - u[r] * qc[t];
+        }
+        col[t][r] = x;
+      }
+      if (ACC) p = p + x * u2c[t];
+    }
+    if (ACC) p2[r] = p;
+  }
+}
+
+// Rows [ra, rb) that cross the diagonal of the NC columns starting at c.
+template <int NC, bool UPD, bool ACC>
+FAST_INLINE void hh_diagonal_rows(double* const* col, int c, int ra, int rb, const double* u, const double* q,
+                                  const double* uc, const double* qc, const double* u2c, double* p2) {
+  for (int r = ra; r < rb; ++r) {
+    double p = ACC ? p2[r] : 0.0;
+    for (int t = 0; t < NC; ++t) {
+      double x = col[t][r];
+      if (UPD) {
+        if (r >= c + t) {
+          x = (x - u[r] * qc[t]) - q[r] * uc[t];
+        } else {
+          x = (x - q[r] * uc[t]) - u[r] * qc[t];
+        }
+        col[t][r] = x;
+      }
+      if (ACC) p = p + x * u2c[t];
+    }
+    if (ACC) p2[r] = p;
+  }
+}
+
+template <int NC, bool UPD, bool ACC>
+FAST_INLINE void hh_columns(double* a, long ld, int c, int r0, int r1, const double* u, const double* q,
+                            const double* u2, double* p2, int lp) {
+  double* col[NC];
+  double uc[NC], qc[NC], u2c[NC];
+  for (int t = 0; t < NC; ++t) {
+    col[t] = a + (c + t) * ld;
+    uc[t] = UPD ? u[c + t] : 0.0;
+    qc[t] = UPD ? q[c + t] : 0.0;
+    u2c[t] = ACC ? u2[c + t] : 0.0;
+  }
+  // Three bands of rows: above every column's diagonal, across the
+  // diagonals, below them. Each band splits once more where the
+  // accumulation stops (row lp and beyond are only updated).
+  const int bands[4] = {r0, c < r0 ? r0 : (c > r1 ? r1 : c), c + NC < r0 ? r0 : (c + NC > r1 ? r1 : c + NC), r1};
+  for (int b = 0; b < 3; ++b) {
+    int ra = bands[b];
+    int rb = bands[b + 1];
+    if (ra >= rb) continue;
+    int mid = ACC ? (lp < ra ? ra : (lp > rb ? rb : lp)) : ra;
+    if (b == 0) {
+      hh_rows<NC, UPD, ACC, false>(col, ra, mid, u, q, uc, qc, u2c, p2);
+      hh_rows<NC, UPD, false, false>(col, mid, rb, u, q, uc, qc, u2c, p2);
+    } else if (b == 1) {
+      hh_diagonal_rows<NC, UPD, ACC>(col, c, ra, mid, u, q, uc, qc, u2c, p2);
+      hh_diagonal_rows<NC, UPD, false>(col, c, mid, rb, u, q, uc, qc, u2c, p2);
+    } else {
+      hh_rows<NC, UPD, ACC, true>(col, ra, mid, u, q, uc, qc, u2c, p2);
+      hh_rows<NC, UPD, false, true>(col, mid, rb, u, q, uc, qc, u2c, p2);
+    }
+  }
+}
+
+template <bool UPD, bool ACC>
+FAST_INLINE void hh_pass(double* a, long ld, int ncols, int r0, int r1, const double* u, const double* q,
+                         const double* u2, double* p2, int lp) {
+  constexpr int kCols = 4;
+  int c = 0;
+  for (; c + kCols <= ncols; c += kCols) hh_columns<kCols, UPD, ACC>(a, ld, c, r0, r1, u, q, u2, p2, lp);
+  for (; c < ncols; ++c) hh_columns<1, UPD, ACC>(a, ld, c, r0, r1, u, q, u2, p2, lp);
+}
+
+static void householder_pass(double* a, long ld, int ncols, int r0, int r1, const double* u, const double* q,
+                             const double* u2, double* p2, int lp) {
+  if (u != nullptr && u2 != nullptr) {
+    hh_pass<true, true>(a, ld, ncols, r0, r1, u, q, u2, p2, lp);
+  } else if (u != nullptr) {
+    hh_pass<true, false>(a, ld, ncols, r0, r1, u, q, u2, p2, lp);
+  } else if (u2 != nullptr) {
+    hh_pass<false, true>(a, ld, ncols, r0, r1, u, q, u2, p2, lp);
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Accumulation of the transformation. The matrix is held transposed while
+// it grows: T(k, j) = Q(k, j) sits at a[k * ld + j], so that one row k of
+// many columns j is contiguous and each lane is one column of Q. For step s
+// (0-based) a column j < s takes
+//   g_j = sum over k < s, increasing, of u_s[k] T(k, j), from 0,
+//   T(k, j) = T(k, j) - g_j v_s[k] for k < s;
+// the update of step s and the product of step s+1 share one pass over k.
+// Columns not yet born (j >= s) are left as they are: the caller has zeroed
+// them and set their diagonal, which is exactly what birth gives them.
+
+template <int NV>
+FAST_INLINE void acc_dot(const double* a, long ld, int j0, int s, const double* us, vd* g) {
+  vd acc[NV];
+  for (int v = 0; v < NV; ++v) acc[v] = vd{};
+  for (int k = 0; k < s; ++k) {
+    const double* row = a + k * ld + j0;
+    for (int v = 0; v < NV; ++v) acc[v] = acc[v] + load(row + v * VL) * us[k];
+  }
+  for (int v = 0; v < NV; ++v) g[v] = acc[v];
+}
+
+// Update of step s (lanes j < s only when MASKED) fused with the product of
+// the next step when NEXT.
+template <int NV, bool MASKED, bool NEXT>
+FAST_INLINE void acc_update(double* a, long ld, int j0, int s, const double* vs, const double* ut, vd* g) {
+  const vl lanes = lane_index();
+  vl born[NV];
+  for (int v = 0; v < NV; ++v) born[v] = (lanes + (j0 + v * VL)) < s;
+  vd acc[NV];
+  for (int v = 0; v < NV; ++v) acc[v] = vd{};
+  for (int k = 0; k < s; ++k) {
+    double* row = a + k * ld + j0;
+    for (int v = 0; v < NV; ++v) {
+      vd x = load(row + v * VL);
+      vd y = x - g[v] * vs[k];
+      if (MASKED) y = born[v] ? y : x;
+      store(row + v * VL, y);
+      if (NEXT) acc[v] = acc[v] + y * ut[k];
+    }
+  }
+  if (NEXT) {
+    // The last term of the next product: row s, which step s leaves alone.
+    const double* row = a + s * ld + j0;
+    for (int v = 0; v < NV; ++v) g[v] = acc[v] + load(row + v * VL) * ut[s];
+  }
+}
+
+template <int NV>
+FAST_INLINE void acc_block(double* a, long ld, int j0, int s0, int s1, const double* U, const double* V, long uvld,
+                           const unsigned char* active) {
+  vd g[NV];
+  bool have = false;  // g holds the products of step s
+  for (int s = s0; s < s1; ++s) {
+    if (!active[s - s0] || j0 >= s) {
+      have = false;
+      continue;
+    }
+    if (!have) acc_dot<NV>(a, ld, j0, s, U + (s - s0) * uvld, g);
+    const int t = s + 1;
+    const bool next = t < s1 && active[t - s0];
+    const bool masked = j0 + NV * VL > s;
+    const double* vs = V + (s - s0) * uvld;
+    const double* ut = next ? U + (t - s0) * uvld : nullptr;
+    if (masked) {
+      if (next) {
+        acc_update<NV, true, true>(a, ld, j0, s, vs, ut, g);
+      } else {
+        acc_update<NV, true, false>(a, ld, j0, s, vs, ut, g);
+      }
+    } else {
+      if (next) {
+        acc_update<NV, false, true>(a, ld, j0, s, vs, ut, g);
+      } else {
+        acc_update<NV, false, false>(a, ld, j0, s, vs, ut, g);
+      }
+    }
+    have = next;
+  }
+}
+
+// The same for single columns (the lanes left over at the end of a range).
+FAST_INLINE void acc_column(double* a, long ld, int j, int s0, int s1, const double* U, const double* V, long uvld,
+                            const unsigned char* active) {
+  for (int s = s0; s < s1; ++s) {
+    if (!active[s - s0] || j >= s) continue;
+    const double* us = U + (s - s0) * uvld;
+    const double* vs = V + (s - s0) * uvld;
+    double g = 0.0;
+    for (int k = 0; k < s; ++k) g = g + a[k * ld + j] * us[k];
+    for (int k = 0; k < s; ++k) a[k * ld + j] = a[k * ld + j] - g * vs[k];
+  }
+}
+
+static void accumulate_columns(double* a, long ld, int j0, int j1, int s0, int s1, const double* U, const double* V,
+                               long uvld, const unsigned char* active) {
+  constexpr int kVectors = 32 / VL > 4 ? 4 : 32 / VL;
+  int j = j0;
+  for (; j + kVectors * VL <= j1; j += kVectors * VL) acc_block<kVectors>(a, ld, j, s0, s1, U, V, uvld, active);
+  for (; j + VL <= j1; j += VL) acc_block<1>(a, ld, j, s0, s1, U, V, uvld, active);
+  for (; j < j1; ++j) acc_column(a, ld, j, s0, s1, U, V, uvld, active);
+}
+
+// ---------------------------------------------------------------------------
+// QL rotations, replayed on rows [r0, r1) of the matrix. A sweep applies
+// rotations to the column pairs (top, top+1), (top-1, top), ... in that
+// order; for every row k:
+//   f = a(k, i+1); a(k, i+1) = s a(k, i) + c f; a(k, i) = c a(k, i) - s f.
+// The new a(k, i) is the f of the next rotation, so it stays in a register.
+
+template <int NV>
+FAST_INLINE void rotate_block(double* a, long ld, int r, const RotationSweep* sweeps, int nsweeps, const double* cs,
+                              const double* sn) {
+  for (int w = 0; w < nsweeps; ++w) {
+    const RotationSweep& sw = sweeps[w];
+    const double* c = cs + sw.first;
+    const double* s = sn + sw.first;
+    vd f[NV];
+    double* hi = a + (sw.top + 1) * ld + r;
+    for (int v = 0; v < NV; ++v) f[v] = load(hi + v * VL);
+    for (int t = 0; t < sw.count; ++t) {
+      double* lo = hi - ld;
+      for (int v = 0; v < NV; ++v) {
+        vd x = load(lo + v * VL);
+        store(hi + v * VL, x * s[t] + f[v] * c[t]);
+        f[v] = x * c[t] - f[v] * s[t];
+      }
+      hi = lo;
+    }
+    for (int v = 0; v < NV; ++v) store(hi + v * VL, f[v]);
+  }
+}
+
+FAST_INLINE void rotate_row(double* a, long ld, int r, const RotationSweep* sweeps, int nsweeps, const double* cs,
+                            const double* sn) {
+  for (int w = 0; w < nsweeps; ++w) {
+    const RotationSweep& sw = sweeps[w];
+    const double* c = cs + sw.first;
+    const double* s = sn + sw.first;
+    double* hi = a + (sw.top + 1) * ld + r;
+    double f = *hi;
+    for (int t = 0; t < sw.count; ++t) {
+      double* lo = hi - ld;
+      double x = *lo;
+      *hi = s[t] * x + c[t] * f;
+      f = c[t] * x - s[t] * f;
+      hi = lo;
+    }
+    *hi = f;
+  }
+}
+
+static void rotate_rows(double* a, long ld, int r0, int r1, const RotationSweep* sweeps, int nsweeps,
+                        const double* cs, const double* sn) {
+  constexpr int kUsed = 4;  // four independent chains hide the latency of each rotation
+  int r = r0;
+  for (; r + kUsed * VL <= r1; r += kUsed * VL) rotate_block<kUsed>(a, ld, r, sweeps, nsweeps, cs, sn);
+  for (; r + VL <= r1; r += VL) rotate_block<1>(a, ld, r, sweeps, nsweeps, cs, sn);
+  for (; r < r1; ++r) rotate_row(a, ld, r, sweeps, nsweeps, cs, sn);
+}
+
+// ---------------------------------------------------------------------------
+// Cross products for the correlation check: c(r, s) = sum over t = 0..k-1,
+// increasing, from 0, of at(r, t) b(t, s), for r in [r0, r1) and s in
+// [s0, s1). `at` is the transposed matrix (at(r, t) at at[t * ld + r]), so a
+// vector of consecutive r is contiguous; each lane is one element c(r, s).
+
+template <int NV, int NS>
+FAST_INLINE void cross_block(const double* at, const double* b, double* c, long ld, int k, int r, int s) {
+  vd acc[NV][NS];
+  for (int v = 0; v < NV; ++v) {
+    for (int w = 0; w < NS; ++w) acc[v][w] = vd{};
+  }
+  const double* bs[NS];
+  for (int w = 0; w < NS; ++w) bs[w] = b + (s + w) * ld;
+  for (int t = 0; t < k; ++t) {
+    const double* col = at + t * ld + r;
+    vd x[NV];
+    for (int v = 0; v < NV; ++v) x[v] = load(col + v * VL);
+    for (int w = 0; w < NS; ++w) {
+      const double y = bs[w][t];
+      for (int v = 0; v < NV; ++v) acc[v][w] = acc[v][w] + x[v] * y;
+    }
+  }
+  for (int w = 0; w < NS; ++w) {
+    for (int v = 0; v < NV; ++v) store(c + (s + w) * ld + r + v * VL, acc[v][w]);
+  }
+}
+
+FAST_INLINE void cross_one(const double* at, const double* b, double* c, long ld, int k, int r, int s) {
+  double sum = 0.0;
+  for (int t = 0; t < k; ++t) sum = sum + at[t * ld + r] * b[s * ld + t];
+  c[s * ld + r] = sum;
+}
+
+static void cross_products(const double* at, const double* b, double* c, long ld, int k, int r0, int r1, int s0,
+                           int s1) {
+  constexpr int kVectors = 32 / VL > 4 ? 4 : 32 / VL;
+  int r = r0;
+  for (; r + kVectors * VL <= r1; r += kVectors * VL) {
+    int s = s0;
+    for (; s + 4 <= s1; s += 4) cross_block<kVectors, 4>(at, b, c, ld, k, r, s);
+    for (; s < s1; ++s) cross_block<kVectors, 1>(at, b, c, ld, k, r, s);
+  }
+  for (; r + VL <= r1; r += VL) {
+    for (int s = s0; s < s1; ++s) cross_block<1, 1>(at, b, c, ld, k, r, s);
+  }
+  for (; r < r1; ++r) {
+    for (int s = s0; s < s1; ++s) cross_one(at, b, c, ld, k, r, s);
+  }
+}
+
+// ---------------------------------------------------------------------------
+
+static const FastKernels kKernels = {
+    householder_pass, accumulate_columns, rotate_rows, cross_products,
+};
+
+#undef FAST_INLINE
