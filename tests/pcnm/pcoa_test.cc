@@ -108,6 +108,34 @@ TEST(Gower, CentresRowsAndColumnsWorkedByHand) {
   EXPECT_NEAR(-5.0 / 3, colmean[2], 1e-15);
 }
 
+// Bit for bit as the independent transcription: column sums in row order,
+// the grand mean divided by n twice, the three subtractions in order.
+TEST(Gower, SameBitsAsAnIndependentTranscription) {
+  std::mt19937_64 gen(11);
+  std::uniform_real_distribution<double> u(0.1, 7.0);
+  for (int n : {3, 5, 7, 11, 13, 23}) {
+    for (int round = 0; round < 4; ++round) {
+      SCOPED_TRACE(n);
+      e2e::model::Square dist(n);
+      const int ld = n + 1;
+      std::vector<double> a(static_cast<std::size_t>(ld) * n, 0.0), colmean(n);
+      for (int i = 1; i <= n; ++i) {
+        for (int j = i + 1; j <= n; ++j) {
+          dist(i, j) = dist(j, i) = u(gen);
+          a[(j - 1) * ld + (i - 1)] = a[(i - 1) * ld + (j - 1)] = -((dist(i, j) * dist(i, j)) * 0.5);
+        }
+      }
+      gower(a.data(), colmean.data(), n, ld);
+      e2e::model::Square want = e2e::model::gower_centred(dist);
+      int differing = 0;
+      for (int i = 1; i <= n; ++i) {
+        for (int j = 1; j <= n; ++j) differing += want(i, j) != a[(j - 1) * ld + (i - 1)];
+      }
+      EXPECT_EQ(0, differing);
+    }
+  }
+}
+
 TEST(Pcoa, OneObjectHasOneZeroCoordinate) {
   Analysis r = analyse_distances({{0}});
   ASSERT_TRUE(r.result.converged);
@@ -249,6 +277,44 @@ TEST(Pcoa, NegativeEigenvaluesScaledByAbsoluteValue) {
   EXPECT_NEAR(r.result.trace, r.result.positive_sum + r.result.negative_sum, 1e-12);
   expect_count_rule(r);
   expect_sorted_with_tie_rule(r);
+}
+
+// Gower centring, sort, reordering and single-precision scaling bit for
+// bit as the independent transcription of the rules in the end-to-end
+// model; the sums in increasing order too. Truncated transects and grids,
+// whose many equal eigenvalues exercise the tie rule.
+TEST(Pcoa, SameBitsAsAnIndependentTranscription) {
+  struct Case {
+    int rows, cols;
+    double limit;
+  };
+  for (const Case& c : {Case{12, 1, 1.0}, Case{12, 1, 3.0}, Case{4, 4, 1.0}, Case{5, 3, 1.5}, Case{6, 6, 2.0}}) {
+    SCOPED_TRACE(std::to_string(c.rows) + "x" + std::to_string(c.cols) + " at " + std::to_string(c.limit));
+    std::vector<std::vector<double>> sites;
+    for (int j = 0; j < c.cols; ++j) {
+      for (int i = 0; i < c.rows; ++i) sites.push_back({0.9 * i, 0.9 * j});
+    }
+    auto dist = euclidean(sites);
+    const int n = static_cast<int>(sites.size());
+    e2e::model::Square m(n);
+    for (int i = 1; i <= n; ++i) {
+      for (int j = 1; j <= n; ++j) m(i, j) = dist[i - 1][j - 1] > c.limit ? 4 * c.limit : dist[i - 1][j - 1];
+      for (int j = 1; j <= n; ++j) dist[i - 1][j - 1] = m(i, j);
+    }
+    e2e::model::Pcoa want = e2e::model::pcoa(m);
+    Analysis r = analyse_distances(dist);
+    ASSERT_TRUE(r.result.converged);
+    EXPECT_EQ(want.eigval, r.eigval);
+    EXPECT_EQ(want.npcnm, r.result.npcnm);
+    EXPECT_EQ(want.possum, r.result.positive_sum);
+    EXPECT_EQ(want.negsum, r.result.negative_sum);
+    EXPECT_EQ(want.trace, r.result.trace);
+    int differing = 0;
+    for (int i = 1; i <= n; ++i) {
+      for (int j = 1; j <= n; ++j) differing += want.coords(i, j) != r.x(i, j);
+    }
+    EXPECT_EQ(0, differing);
+  }
 }
 
 TEST(Pcoa, NaNDistanceDoesNotConverge) {
