@@ -104,7 +104,7 @@ INSTANTIATE_TEST_SUITE_P(
         Named{"TwoRefusalsThenAccepted", transect(10, {"0.5", "0.25", "1"}, 2)},
         // c = 4 eps: c^2/2 is far below the positivity bound, so no
         // variable at all, and the limit is accepted.
-        Named{"LimitZeroLayout1", transect(10, {"0"})}, Named{"LimitZeroLayout2", transect(10, {"0"}, 2)},
+        Named{"LimitZeroLayout1", transect(10, {"0"})}, Named{"LimitZeroLayout2Verbose", verbose(transect(10, {"0"}, 2))},
         Named{"LimitZeroCanoco", transect(10, {"0"}, 3)},
         Named{"TwentyTwoVariablesLayout1", transect(33, {"1"})},
         Named{"TwentyTwoVariablesLayout2", transect(33, {"1"}, 2)},
