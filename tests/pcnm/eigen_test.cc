@@ -1,7 +1,7 @@
 // Householder reduction and QL iteration, for the reference kernels and the
 // product's kernels alike: cases worked out by hand (order 1, diagonal
 // input, splits at the tolerance, the sign rules on -0.0), the mathematics
-// of the result on matrices with known spectra (A v = lambda v,
+// of the result on matrices with known eigenvalues (A v = lambda v,
 // orthonormality, eigenvalues against Jacobi), and the non-convergence of a
 // NaN matrix. Every matrix is stored with a leading dimension larger than
 // its order and NaN in the rows beyond it: a kernel that strays outside its
@@ -202,7 +202,7 @@ TYPED_TEST(Eigen, QlShiftTreatsMinusZeroAsNonNegative) {
 }
 
 // Q diag(lambda) Q^T with Q a Householder reflection I - 2 u u^T / (u^T u).
-std::vector<std::vector<double>> with_spectrum(const std::vector<double>& lambda, const std::vector<double>& u) {
+std::vector<std::vector<double>> with_eigenvalues(const std::vector<double>& lambda, const std::vector<double>& u) {
   const std::size_t n = lambda.size();
   double uu = 0;
   for (double v : u) uu += v * v;
@@ -270,7 +270,7 @@ void expect_true_decomposition(const std::vector<std::vector<double>>& rows) {
   for (int k = 0; k < n; ++k) EXPECT_NEAR(jac[k], sorted[k], tol) << "eigenvalue " << k + 1;
 }
 
-TYPED_TEST(Eigen, KnownSpectraIncludingEqualEigenvalues) {
+TYPED_TEST(Eigen, KnownEigenvaluesIncludingEqualOnes) {
   struct Case {
     std::vector<double> lambda;
     std::vector<double> u;
@@ -283,7 +283,7 @@ TYPED_TEST(Eigen, KnownSpectraIncludingEqualEigenvalues) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.lambda.size());
-    auto rows = with_spectrum(c.lambda, c.u);
+    auto rows = with_eigenvalues(c.lambda, c.u);
     expect_true_decomposition<TestFixture>(rows);
     Stored s = store(rows);
     ASSERT_TRUE(TestFixture::decompose(s));
