@@ -160,8 +160,8 @@ int team_size(const FastOptions& options, int n) {
   return std::thread::hardware_concurrency() >= 2 ? 2 : 1;
 }
 
-// Where to cut [0, count) in two: half, rounded up to whole cache lines.
-int half(int count) { return std::min(count, ((count / 2) + 7) / 8 * 8); }
+// Where to cut [0, count) in two: half, rounded up to whole panels.
+int half(int count) { return std::min(count, ((count / 2) + kPanel - 1) / kPanel * kPanel); }
 
 bool worth_splitting(const FastOptions& options, int rows) {
   return options.threads == 2 || rows >= kMinParallelRows;
@@ -174,6 +174,11 @@ void tred2_fast(double* a, int n, int ld, double* diag, double* offdiag, FastOpt
     tred2_reference(a, n, ld, diag, offdiag);
     return;
   }
+  householder_reduce_fast(a, n, ld, diag, offdiag, options);
+  householder_accumulate_fast(a, n, ld, diag, offdiag, options);
+}
+
+void householder_reduce_fast(double* a, int n, int ld, double* diag, double* offdiag, FastOptions options) {
   const long L = ld;
   const FastKernels& k = fast_kernels(options.isa);
   Team team(team_size(options, n));
@@ -262,6 +267,13 @@ void tred2_fast(double* a, int n, int ld, double* diag, double* offdiag, FastOpt
     }
     diag[i] = h;
   }
+}
+
+void householder_accumulate_fast(double* a, int n, int ld, double* diag, double* offdiag, FastOptions options) {
+  const long L = ld;
+  const FastKernels& k = fast_kernels(options.isa);
+  Team team(team_size(options, n));
+  constexpr int kTile = 64;
 
   // Accumulation. Step s (0-based) needs u_s (row s, columns < s) and v_s
   // (column s, rows < s) and changes only the leading s x s block, which it
@@ -276,6 +288,7 @@ void tred2_fast(double* a, int n, int ld, double* diag, double* offdiag, FastOpt
   constexpr int kGroup = 32;
   std::vector<double> U(static_cast<std::size_t>(kGroup) * n), V(static_cast<std::size_t>(kGroup) * n);
   unsigned char active[kGroup];
+  std::vector<double> scratch(2 * static_cast<std::size_t>(kPanel) * n);
   for (int s0 = 0; s0 < n; s0 += kGroup) {
     const int s1 = std::min(n, s0 + kGroup);
     for (int s = s0; s < s1; ++s) active[s - s0] = std::fabs(diag[s]) > kTol;
@@ -297,7 +310,10 @@ void tred2_fast(double* a, int n, int ld, double* diag, double* offdiag, FastOpt
     team.run(worth_splitting(options, s1), [&](int part) {
       const int j0 = part == 0 ? 0 : cut;
       const int j1 = part == 0 ? cut : s1;
-      if (j0 < j1) k.accumulate_columns(a, L, j0, j1, s0, s1, U.data(), V.data(), n, active);
+      if (j0 < j1) {
+        k.accumulate_columns(a, L, j0, j1, s0, s1, U.data(), V.data(), n, active,
+                             scratch.data() + part * static_cast<std::size_t>(kPanel) * n);
+      }
     });
   }
   for (int c0 = 0; c0 < n; c0 += kTile) {
@@ -321,6 +337,7 @@ class RotationRecord {
       : a_(a), n_(n), ld_(ld), kernels_(kernels), team_(team), options_(options) {
     c_.resize(kCapacity);
     s_.resize(kCapacity);
+    scratch_.resize(2 * static_cast<std::size_t>(kPanel) * n);
   }
   // A new sweep whose first rotation acts on columns (top, top + 1).
   void begin(int top) { sweeps_.push_back({top, 0, size_}); }
@@ -345,8 +362,8 @@ class RotationRecord {
       const int r0 = part == 0 ? 0 : cut;
       const int r1 = part == 0 ? cut : n_;
       if (r0 < r1) {
-        kernels_.rotate_rows(a_, ld_, r0, r1, sweeps_.data(), static_cast<int>(sweeps_.size()), c_.data(),
-                             s_.data());
+        kernels_.rotate_rows(a_, ld_, n_, r0, r1, sweeps_.data(), static_cast<int>(sweeps_.size()), c_.data(),
+                             s_.data(), scratch_.data() + part * static_cast<std::size_t>(kPanel) * n_);
       }
     });
     sweeps_.clear();
@@ -361,7 +378,7 @@ class RotationRecord {
   const FastKernels& kernels_;
   Team& team_;
   const FastOptions& options_;
-  std::vector<double> c_, s_;
+  std::vector<double> c_, s_, scratch_;
   std::vector<RotationSweep> sweeps_;
   long size_ = 0;
 };

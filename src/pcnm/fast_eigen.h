@@ -22,6 +22,12 @@ struct FastOptions {
 // Same contract as tred2_reference.
 void tred2_fast(double* a, int n, int ld, double* diag, double* offdiag, FastOptions options = {});
 
+// The two phases of tred2_fast, apart for the benchmark: the reduction
+// (diag holds each row's h, offdiag the sub-diagonal) and the accumulation
+// of Q from what the reduction left in `a` and `diag`.
+void householder_reduce_fast(double* a, int n, int ld, double* diag, double* offdiag, FastOptions options = {});
+void householder_accumulate_fast(double* a, int n, int ld, double* diag, double* offdiag, FastOptions options = {});
+
 // Same contract as tqli_reference; on failure the matrix holds every
 // rotation made up to the give-up, as the reference leaves it.
 bool tqli_fast(double* diag, double* offdiag, int n, int ld, double* a, FastOptions options = {});

@@ -14,6 +14,11 @@ struct RotationSweep {
   long first;
 };
 
+// Width of the packed panels of the accumulation and of the row blocks of
+// the rotations; each thread brings kPanel * (order of the matrix) doubles
+// of scratch.
+constexpr int kPanel = 32;
+
 struct FastKernels {
   // Householder reduction: rank-2 update of the previous row (u, q; none when
   // u is null) on columns [0, ncols) and rows [r0, r1), fused with the
@@ -25,10 +30,11 @@ struct FastKernels {
   // transposed matrix; U and V hold the vectors of the steps (row s - s0,
   // leading dimension uvld), active[s - s0] tells whether step s applies.
   void (*accumulate_columns)(double* a, long ld, int j0, int j1, int s0, int s1, const double* U, const double* V,
-                             long uvld, const unsigned char* active);
-  // QL: the recorded rotations, in order, on rows [r0, r1).
-  void (*rotate_rows)(double* a, long ld, int r0, int r1, const RotationSweep* sweeps, int nsweeps, const double* c,
-                      const double* s);
+                             long uvld, const unsigned char* active, double* scratch);
+  // QL: the recorded rotations, in order, on rows [r0, r1) of the columns
+  // [0, ncols).
+  void (*rotate_rows)(double* a, long ld, int ncols, int r0, int r1, const RotationSweep* sweeps, int nsweeps,
+                      const double* c, const double* s, double* scratch);
   // c(r, s) = sum over t < k of at(r, t) b(t, s), at stored transposed.
   void (*cross_products)(const double* at, const double* b, double* c, long ld, int k, int r0, int r1, int s0,
                          int s1);

@@ -18,6 +18,9 @@
 #endif
 
 #define FAST_INLINE static inline __attribute__((always_inline))
+// The loops over the vectors of a block and over the columns of a group are
+// short and fixed: unrolled, their accumulators live in registers.
+#define FAST_UNROLL _Pragma("GCC unroll 16")
 
 constexpr int VL = FAST_VLEN;
 typedef double vd __attribute__((vector_size(8 * FAST_VLEN)));
@@ -61,6 +64,7 @@ FAST_INLINE void hh_rows(double* const* col, int ra, int rb, const double* u, co
       qr = load(q + r);
     }
     if (ACC) p = load(p2 + r);
+    FAST_UNROLL
     for (int t = 0; t < NC; ++t) {
       vd x = load(col[t] + r);
       if (UPD) {
@@ -77,6 +81,7 @@ FAST_INLINE void hh_rows(double* const* col, int ra, int rb, const double* u, co
   }
   for (; r < rb; ++r) {
     double p = ACC ? p2[r] : 0.0;
+    FAST_UNROLL
     for (int t = 0; t < NC; ++t) {
       double x = col[t][r];
       if (UPD) {
@@ -99,6 +104,7 @@ FAST_INLINE void hh_diagonal_rows(double* const* col, int c, int ra, int rb, con
                                   const double* uc, const double* qc, const double* u2c, double* p2) {
   for (int r = ra; r < rb; ++r) {
     double p = ACC ? p2[r] : 0.0;
+    FAST_UNROLL
     for (int t = 0; t < NC; ++t) {
       double x = col[t][r];
       if (UPD) {
@@ -120,6 +126,7 @@ FAST_INLINE void hh_columns(double* a, long ld, int c, int r0, int r1, const dou
                             const double* u2, double* p2, int lp) {
   double* col[NC];
   double uc[NC], qc[NC], u2c[NC];
+  FAST_UNROLL
   for (int t = 0; t < NC; ++t) {
     col[t] = a + (c + t) * ld;
     uc[t] = UPD ? u[c + t] : 0.0;
@@ -179,46 +186,67 @@ static void householder_pass(double* a, long ld, int ncols, int r0, int r1, cons
 // Columns not yet born (j >= s) are left as they are: the caller has zeroed
 // them and set their diagonal, which is exactly what birth gives them.
 
+// The kernels below see a panel of W consecutive columns j0..j0+W-1 packed
+// as p[k * W + (j - j0)]: one row k of the panel is one cache line or a few.
+
 template <int NV>
-FAST_INLINE void acc_dot(const double* a, long ld, int j0, int s, const double* us, vd* g) {
+FAST_INLINE void acc_dot(const double* p, int s, const double* us, vd* g) {
+  constexpr int W = NV * VL;
   vd acc[NV];
+  FAST_UNROLL
   for (int v = 0; v < NV; ++v) acc[v] = vd{};
   for (int k = 0; k < s; ++k) {
-    const double* row = a + k * ld + j0;
-    for (int v = 0; v < NV; ++v) acc[v] = acc[v] + load(row + v * VL) * us[k];
+    const double* row = p + k * W;
+    const double uk = us[k];
+    FAST_UNROLL
+    for (int v = 0; v < NV; ++v) acc[v] = acc[v] + load(row + v * VL) * uk;
   }
+  FAST_UNROLL
   for (int v = 0; v < NV; ++v) g[v] = acc[v];
 }
 
 // Update of step s (lanes j < s only when MASKED) fused with the product of
 // the next step when NEXT.
 template <int NV, bool MASKED, bool NEXT>
-FAST_INLINE void acc_update(double* a, long ld, int j0, int s, const double* vs, const double* ut, vd* g) {
+FAST_INLINE void acc_update(double* p, int j0, int s, const double* vs, const double* ut, vd* g) {
+  constexpr int W = NV * VL;
   const vl lanes = lane_index();
   vl born[NV];
+  FAST_UNROLL
   for (int v = 0; v < NV; ++v) born[v] = (lanes + (j0 + v * VL)) < s;
   vd acc[NV];
+  FAST_UNROLL
   for (int v = 0; v < NV; ++v) acc[v] = vd{};
   for (int k = 0; k < s; ++k) {
-    double* row = a + k * ld + j0;
+    double* row = p + k * W;
+    const double vk = vs[k];
+    const double uk = NEXT ? ut[k] : 0.0;
+    FAST_UNROLL
     for (int v = 0; v < NV; ++v) {
       vd x = load(row + v * VL);
-      vd y = x - g[v] * vs[k];
+      vd y = x - g[v] * vk;
       if (MASKED) y = born[v] ? y : x;
       store(row + v * VL, y);
-      if (NEXT) acc[v] = acc[v] + y * ut[k];
+      if (NEXT) acc[v] = acc[v] + y * uk;
     }
   }
   if (NEXT) {
     // The last term of the next product: row s, which step s leaves alone.
-    const double* row = a + s * ld + j0;
+    const double* row = p + s * W;
+    FAST_UNROLL
     for (int v = 0; v < NV; ++v) g[v] = acc[v] + load(row + v * VL) * ut[s];
   }
 }
 
 template <int NV>
 FAST_INLINE void acc_block(double* a, long ld, int j0, int s0, int s1, const double* U, const double* V, long uvld,
-                           const unsigned char* active) {
+                           const unsigned char* active, double* p) {
+  constexpr int W = NV * VL;
+  if (j0 >= s1 - 1) return;  // born after every step of the group
+  for (int k = 0; k < s1; ++k) {
+    FAST_UNROLL
+    for (int v = 0; v < NV; ++v) store(p + k * W + v * VL, load(a + k * ld + j0 + v * VL));
+  }
   vd g[NV];
   bool have = false;  // g holds the products of step s
   for (int s = s0; s < s1; ++s) {
@@ -226,26 +254,30 @@ FAST_INLINE void acc_block(double* a, long ld, int j0, int s0, int s1, const dou
       have = false;
       continue;
     }
-    if (!have) acc_dot<NV>(a, ld, j0, s, U + (s - s0) * uvld, g);
+    if (!have) acc_dot<NV>(p, s, U + (s - s0) * uvld, g);
     const int t = s + 1;
     const bool next = t < s1 && active[t - s0];
-    const bool masked = j0 + NV * VL > s;
+    const bool masked = j0 + W > s;
     const double* vs = V + (s - s0) * uvld;
     const double* ut = next ? U + (t - s0) * uvld : nullptr;
     if (masked) {
       if (next) {
-        acc_update<NV, true, true>(a, ld, j0, s, vs, ut, g);
+        acc_update<NV, true, true>(p, j0, s, vs, ut, g);
       } else {
-        acc_update<NV, true, false>(a, ld, j0, s, vs, ut, g);
+        acc_update<NV, true, false>(p, j0, s, vs, ut, g);
       }
     } else {
       if (next) {
-        acc_update<NV, false, true>(a, ld, j0, s, vs, ut, g);
+        acc_update<NV, false, true>(p, j0, s, vs, ut, g);
       } else {
-        acc_update<NV, false, false>(a, ld, j0, s, vs, ut, g);
+        acc_update<NV, false, false>(p, j0, s, vs, ut, g);
       }
     }
     have = next;
+  }
+  for (int k = 0; k < s1; ++k) {
+    FAST_UNROLL
+    for (int v = 0; v < NV; ++v) store(a + k * ld + j0 + v * VL, load(p + k * W + v * VL));
   }
 }
 
@@ -263,11 +295,11 @@ FAST_INLINE void acc_column(double* a, long ld, int j, int s0, int s1, const dou
 }
 
 static void accumulate_columns(double* a, long ld, int j0, int j1, int s0, int s1, const double* U, const double* V,
-                               long uvld, const unsigned char* active) {
-  constexpr int kVectors = 32 / VL > 4 ? 4 : 32 / VL;
+                               long uvld, const unsigned char* active, double* scratch) {
+  constexpr int kVectors = kPanel / VL;
   int j = j0;
-  for (; j + kVectors * VL <= j1; j += kVectors * VL) acc_block<kVectors>(a, ld, j, s0, s1, U, V, uvld, active);
-  for (; j + VL <= j1; j += VL) acc_block<1>(a, ld, j, s0, s1, U, V, uvld, active);
+  for (; j + kPanel <= j1; j += kPanel) acc_block<kVectors>(a, ld, j, s0, s1, U, V, uvld, active, scratch);
+  for (; j + VL <= j1; j += VL) acc_block<1>(a, ld, j, s0, s1, U, V, uvld, active, scratch);
   for (; j < j1; ++j) acc_column(a, ld, j, s0, s1, U, V, uvld, active);
 }
 
@@ -278,25 +310,34 @@ static void accumulate_columns(double* a, long ld, int j0, int j1, int s0, int s
 //   f = a(k, i+1); a(k, i+1) = s a(k, i) + c f; a(k, i) = c a(k, i) - s f.
 // The new a(k, i) is the f of the next rotation, so it stays in a register.
 
+// A block of NV * VL rows is packed as p[c * R + (r - r0)] for the columns
+// the sweeps touch, so that consecutive columns are consecutive lines.
+
 template <int NV>
-FAST_INLINE void rotate_block(double* a, long ld, int r, const RotationSweep* sweeps, int nsweeps, const double* cs,
+FAST_INLINE void rotate_block(double* p, const RotationSweep* sweeps, int nsweeps, const double* cs,
                               const double* sn) {
+  constexpr int R = NV * VL;
   for (int w = 0; w < nsweeps; ++w) {
     const RotationSweep& sw = sweeps[w];
     const double* c = cs + sw.first;
     const double* s = sn + sw.first;
     vd f[NV];
-    double* hi = a + (sw.top + 1) * ld + r;
+    double* hi = p + (sw.top + 1) * R;
+    FAST_UNROLL
     for (int v = 0; v < NV; ++v) f[v] = load(hi + v * VL);
     for (int t = 0; t < sw.count; ++t) {
-      double* lo = hi - ld;
+      double* lo = hi - R;
+      const double ct = c[t];
+      const double st = s[t];
+      FAST_UNROLL
       for (int v = 0; v < NV; ++v) {
         vd x = load(lo + v * VL);
-        store(hi + v * VL, x * s[t] + f[v] * c[t]);
-        f[v] = x * c[t] - f[v] * s[t];
+        store(hi + v * VL, x * st + f[v] * ct);
+        f[v] = x * ct - f[v] * st;
       }
       hi = lo;
     }
+    FAST_UNROLL
     for (int v = 0; v < NV; ++v) store(hi + v * VL, f[v]);
   }
 }
@@ -320,12 +361,27 @@ FAST_INLINE void rotate_row(double* a, long ld, int r, const RotationSweep* swee
   }
 }
 
-static void rotate_rows(double* a, long ld, int r0, int r1, const RotationSweep* sweeps, int nsweeps,
-                        const double* cs, const double* sn) {
-  constexpr int kUsed = 4;  // four independent chains hide the latency of each rotation
+template <int NV>
+FAST_INLINE void rotate_packed(double* a, long ld, int ncols, int r, const RotationSweep* sweeps, int nsweeps,
+                               const double* cs, const double* sn, double* p) {
+  constexpr int R = NV * VL;
+  for (int c = 0; c < ncols; ++c) {
+    FAST_UNROLL
+    for (int v = 0; v < NV; ++v) store(p + c * R + v * VL, load(a + c * ld + r + v * VL));
+  }
+  rotate_block<NV>(p, sweeps, nsweeps, cs, sn);
+  for (int c = 0; c < ncols; ++c) {
+    FAST_UNROLL
+    for (int v = 0; v < NV; ++v) store(a + c * ld + r + v * VL, load(p + c * R + v * VL));
+  }
+}
+
+static void rotate_rows(double* a, long ld, int ncols, int r0, int r1, const RotationSweep* sweeps, int nsweeps,
+                        const double* cs, const double* sn, double* scratch) {
+  constexpr int kVectors = kPanel / VL;  // four chains or more hide the latency of each rotation
   int r = r0;
-  for (; r + kUsed * VL <= r1; r += kUsed * VL) rotate_block<kUsed>(a, ld, r, sweeps, nsweeps, cs, sn);
-  for (; r + VL <= r1; r += VL) rotate_block<1>(a, ld, r, sweeps, nsweeps, cs, sn);
+  for (; r + kPanel <= r1; r += kPanel) rotate_packed<kVectors>(a, ld, ncols, r, sweeps, nsweeps, cs, sn, scratch);
+  for (; r + VL <= r1; r += VL) rotate_packed<1>(a, ld, ncols, r, sweeps, nsweeps, cs, sn, scratch);
   for (; r < r1; ++r) rotate_row(a, ld, r, sweeps, nsweeps, cs, sn);
 }
 
@@ -338,21 +394,29 @@ static void rotate_rows(double* a, long ld, int r0, int r1, const RotationSweep*
 template <int NV, int NS>
 FAST_INLINE void cross_block(const double* at, const double* b, double* c, long ld, int k, int r, int s) {
   vd acc[NV][NS];
+  FAST_UNROLL
   for (int v = 0; v < NV; ++v) {
+    FAST_UNROLL
     for (int w = 0; w < NS; ++w) acc[v][w] = vd{};
   }
   const double* bs[NS];
+  FAST_UNROLL
   for (int w = 0; w < NS; ++w) bs[w] = b + (s + w) * ld;
   for (int t = 0; t < k; ++t) {
     const double* col = at + t * ld + r;
     vd x[NV];
+    FAST_UNROLL
     for (int v = 0; v < NV; ++v) x[v] = load(col + v * VL);
+    FAST_UNROLL
     for (int w = 0; w < NS; ++w) {
       const double y = bs[w][t];
+      FAST_UNROLL
       for (int v = 0; v < NV; ++v) acc[v][w] = acc[v][w] + x[v] * y;
     }
   }
+  FAST_UNROLL
   for (int w = 0; w < NS; ++w) {
+    FAST_UNROLL
     for (int v = 0; v < NV; ++v) store(c + (s + w) * ld + r + v * VL, acc[v][w]);
   }
 }
@@ -387,3 +451,4 @@ static const FastKernels kKernels = {
 };
 
 #undef FAST_INLINE
+#undef FAST_UNROLL
