@@ -1,21 +1,43 @@
 #include "pcnm/correl.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "pcnm/constants.h"
+#include "pcnm/fast_kernels.h"
 
 namespace ortelix::pcnm {
+namespace {
+
+// Square blocks for the transposing copies, so that both sides of a copy
+// stay within a few pages.
+constexpr long kTile = 64;
+
+// c(r, s) for r <= s < q of c = a b where a is b's transpose (a(r, t) =
+// b(t, r)), then the lower triangle mirrored: c(s, r) sums the same products
+// b(t, s) b(t, r) over the same increasing t, so it is the same double.
+void symmetric_product(const double* a, const double* b, double* c, std::int32_t k, std::int32_t q, long ld) {
+  const FastKernels& kernels = fast_kernels(Isa::kAuto);
+  for (int r0 = 0; r0 < q; r0 += kPanel) {
+    const int r1 = std::min<int>(q, r0 + kPanel);
+    kernels.cross_products(a, b, c, ld, k, r0, r1, r0, q);
+  }
+  for (long s0 = 0; s0 < q; s0 += kTile) {
+    for (long r0 = 0; r0 <= s0; r0 += kTile) {
+      for (long s = s0; s < std::min<long>(q, s0 + kTile); ++s) {
+        for (long r = r0; r < std::min(s, r0 + kTile); ++r) c[r * ld + s] = c[s * ld + r];
+      }
+    }
+  }
+}
+
+}  // namespace
 
 void produit(const double* a, const double* b, double* c, std::int32_t m, std::int32_t k, std::int32_t q,
              std::int32_t ld) {
-  const long l = ld;
-  for (long r = 0; r < m; ++r) {
-    for (long s = 0; s < q; ++s) {
-      double sum = 0.0;
-      for (long t = 0; t < k; ++t) sum = sum + a[t * l + r] * b[s * l + t];
-      c[s * l + r] = sum;
-    }
-  }
+  // Each lane of the kernel is one c(r, s), summed over t in increasing
+  // order from 0 like the plain triple loop.
+  fast_kernels(Isa::kAuto).cross_products(a, b, c, ld, k, 0, m, 0, q);
 }
 
 CorrelResult correl(std::int32_t n, std::int32_t nvar, double* x, std::int32_t ld, double* vsum, double* vsumsq,
@@ -23,16 +45,18 @@ CorrelResult correl(std::int32_t n, std::int32_t nvar, double* x, std::int32_t l
   const long l = ld;
   const double dn = static_cast<double>(n);
   CorrelResult result;
+  // Column by column: each sum still runs over the objects in increasing
+  // order, and the column is read contiguously.
   for (long j = 0; j < nvar; ++j) {
-    vsum[j] = 0.0;
-    vsumsq[j] = 0.0;
-  }
-  for (long i = 0; i < n; ++i) {
-    for (long j = 0; j < nvar; ++j) {
-      double v = x[j * l + i];
-      vsum[j] = vsum[j] + v;
-      vsumsq[j] = vsumsq[j] + v * v;
+    const double* col = x + j * l;
+    double sum = 0.0;
+    double sumsq = 0.0;
+    for (long i = 0; i < n; ++i) {
+      sum = sum + col[i];
+      sumsq = sumsq + col[i] * col[i];
     }
+    vsum[j] = sum;
+    vsumsq[j] = sumsq;
   }
   for (long j = 0; j < nvar; ++j) {
     vmean[j] = vsum[j] / dn;
@@ -47,20 +71,26 @@ CorrelResult correl(std::int32_t n, std::int32_t nvar, double* x, std::int32_t l
       return result;
     }
   }
-  for (long i = 0; i < n; ++i) {
-    for (long j = 0; j < nvar; ++j) x[j * l + i] = (x[j * l + i] - vmean[j]) / vsd[j];
+  for (long j = 0; j < nvar; ++j) {
+    double* col = x + j * l;
+    for (long i = 0; i < n; ++i) col[i] = (col[i] - vmean[j]) / vsd[j];
   }
-  for (long i = 0; i < n; ++i) {
-    for (long j = 0; j < nvar; ++j) xprime[i * l + j] = x[j * l + i];
+  for (long i0 = 0; i0 < n; i0 += kTile) {
+    for (long j0 = 0; j0 < nvar; j0 += kTile) {
+      for (long i = i0; i < std::min<long>(n, i0 + kTile); ++i) {
+        for (long j = j0; j < std::min<long>(nvar, j0 + kTile); ++j) xprime[i * l + j] = x[j * l + i];
+      }
+    }
   }
-  produit(xprime, x, corlin, nvar, n, nvar, ld);
+  symmetric_product(xprime, x, corlin, n, nvar, l);
   const double divisor = dn - 1.0;
-  for (long a = 0; a < nvar; ++a) {
-    for (long b = 0; b < nvar; ++b) corlin[b * l + a] = corlin[b * l + a] / divisor;
+  for (long b = 0; b < nvar; ++b) {
+    for (long a = 0; a < nvar; ++a) corlin[b * l + a] = corlin[b * l + a] / divisor;
   }
+  // The largest of a set does not depend on the order of the scan.
   double largest = 0.0;
-  for (long a = 0; a < nvar - 1; ++a) {
-    for (long b = a + 1; b < nvar; ++b) {
+  for (long b = 1; b < nvar; ++b) {
+    for (long a = 0; a < b; ++a) {
       double v = std::fabs(corlin[b * l + a]);
       if (v >= largest) largest = v;
     }
