@@ -3,7 +3,9 @@
 #include <pthread.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <condition_variable>
 #include <csignal>
@@ -59,13 +61,7 @@ namespace {
 
 // Below this many rows a step is not worth handing half of to the second
 // thread (automatic mode only; the split never changes a result).
-constexpr int kMinParallelRows = 256;
-
-inline void relax() {
-#if defined(__x86_64__) || defined(__i386__)
-  __builtin_ia32_pause();
-#endif
-}
+constexpr int kMinParallelRows = 640;
 
 // The calling thread and at most one worker. A job is split in two fixed
 // halves decided by the caller, never by timing, so the results cannot
@@ -131,13 +127,19 @@ class Team {
     wake_.notify_all();
   }
 
-  // Waits until `flag` differs from `old`: a short spin, for the hand-overs
-  // that follow each other within microseconds, then sleep.
+  // Waits until `flag` differs from `old`: a spin of up to half a
+  // millisecond, longer than the serial work between two hand-overs (waking
+  // a sleeping thread costs tens of microseconds under a hypervisor), then
+  // sleep. The spin has no pause instruction: there a run of pauses can hand
+  // the processor to another guest for longer than the wait itself.
   unsigned await_change(const std::atomic<unsigned>& flag, unsigned old) {
-    for (int i = 0; i < 2000; ++i) {
-      unsigned now = flag.load(std::memory_order_acquire);
-      if (now != old) return now;
-      relax();
+    const auto give_up = std::chrono::steady_clock::now() + std::chrono::microseconds(500);
+    for (;;) {
+      for (int i = 0; i < 256; ++i) {
+        unsigned now = flag.load(std::memory_order_acquire);
+        if (now != old) return now;
+      }
+      if (std::chrono::steady_clock::now() > give_up) break;
     }
     std::unique_lock<std::mutex> lock(mutex_);
     wake_.wait(lock, [&] { return flag.load(std::memory_order_acquire) != old; });
@@ -160,8 +162,31 @@ int team_size(const FastOptions& options, int n) {
   return std::thread::hardware_concurrency() >= 2 ? 2 : 1;
 }
 
-// Where to cut [0, count) in two: half, rounded up to whole panels.
-int half(int count) { return std::min(count, ((count / 2) + kPanel - 1) / kPanel * kPanel); }
+// Where to cut rows (or columns) [0, count) of `base` between the two
+// threads: about half, moved up to a cache-line boundary in memory so that
+// no line is written by both (the split itself never changes a result).
+int half(const double* base, int count) {
+  int cut = count / 2;
+  while (cut < count && reinterpret_cast<std::uintptr_t>(base + cut) % 64 != 0) ++cut;
+  return cut;
+}
+
+// A vector whose element i shares the cache-line phase of base[i], so that
+// a cut of half(base, ...) is a line boundary in both.
+class PhasedVector {
+ public:
+  PhasedVector(const double* base, int n) : store_(static_cast<std::size_t>(n) + 8) {
+    std::uintptr_t want = reinterpret_cast<std::uintptr_t>(base) % 64;
+    data_ = store_.data();
+    while (reinterpret_cast<std::uintptr_t>(data_) % 64 != want) ++data_;
+  }
+  double* data() { return data_; }
+  double& operator[](int i) { return data_[i]; }
+
+ private:
+  std::vector<double> store_;
+  double* data_;
+};
 
 bool worth_splitting(const FastOptions& options, int rows) {
   return options.threads == 2 || rows >= kMinParallelRows;
@@ -200,8 +225,26 @@ void householder_reduce_fast(double* a, int n, int ld, double* diag, double* off
 
   // u, q: the vectors of the row whose update is pending; u2, p: those of
   // the row being reduced.
-  std::vector<double> u(n), q(n), u2(n), p(n);
+  std::vector<double> u(n), q(n), u2(n);
+  PhasedVector p(a, n);
   bool pending = false;
+  // Householder vectors wait here to be written into their rows of the
+  // lower triangle (which no later pass reads) a block of rows at a time:
+  // one row alone would cost a cache miss per element.
+  constexpr int kRows = 32;
+  std::vector<double> done(static_cast<std::size_t>(kRows) * n);
+  std::vector<int> done_rows;
+  auto write_rows = [&] {
+    if (done_rows.empty()) return;
+    const int top = done_rows.front();  // rows descend
+    for (int j = 0; j < top; ++j) {
+      double* col = a + j * L;
+      for (std::size_t t = 0; t < done_rows.size() && j < done_rows[t]; ++t) {
+        col[done_rows[t]] = done[t * static_cast<std::size_t>(n) + j];
+      }
+    }
+    done_rows.clear();
+  };
   for (int i = n - 1; i >= 1; --i) {
     const int l = i;
     double* row = a + i * L;  // row i of the lower triangle, read from its upper twin
@@ -236,11 +279,11 @@ void householder_reduce_fast(double* a, int n, int ld, double* diag, double* off
     // One pass: the rest of the pending update (rows 0..i of columns
     // 0..i-1) and the product of this row's block with u2.
     if (pending || reduced) {
-      if (reduced) std::fill(p.begin(), p.begin() + l, 0.0);
+      if (reduced) std::fill(p.data(), p.data() + l, 0.0);
       const int rows = pending ? i + 1 : l;
       const double* up = pending ? u.data() : nullptr;
       const double* u2p = reduced ? u2.data() : nullptr;
-      const int cut = half(rows);
+      const int cut = half(a, rows);
       team.run(worth_splitting(options, rows), [&](int part) {
         const int r0 = part == 0 ? 0 : cut;
         const int r1 = part == 0 ? cut : rows;
@@ -258,7 +301,9 @@ void householder_reduce_fast(double* a, int n, int ld, double* diag, double* off
       for (int j = 0; j < l; ++j) q[j] = p[j] - hh * u2[j];
       // What the literal algorithm leaves behind for the accumulation: the
       // Householder vector in row i, divided by h in column i.
-      for (int j = 0; j < l; ++j) a[j * L + i] = u2[j];
+      std::copy(u2.begin(), u2.begin() + l, done.begin() + done_rows.size() * static_cast<std::size_t>(n));
+      done_rows.push_back(i);
+      if (done_rows.size() == kRows) write_rows();
       for (int j = 0; j < l; ++j) row[j] = u2[j] / h;
       std::swap(u, u2);
       pending = true;
@@ -267,6 +312,7 @@ void householder_reduce_fast(double* a, int n, int ld, double* diag, double* off
     }
     diag[i] = h;
   }
+  write_rows();
 }
 
 void householder_accumulate_fast(double* a, int n, int ld, double* diag, double* offdiag, FastOptions options) {
@@ -306,7 +352,7 @@ void householder_accumulate_fast(double* a, int n, int ld, double* diag, double*
       std::fill(a + s * L, a + s * L + s1, 0.0);
       a[s * L + s] = 1.0;
     }
-    const int cut = half(s1);
+    const int cut = half(a, s1);
     team.run(worth_splitting(options, s1), [&](int part) {
       const int j0 = part == 0 ? 0 : cut;
       const int j1 = part == 0 ? cut : s1;
@@ -357,7 +403,7 @@ class RotationRecord {
       sweeps_.clear();
       return;
     }
-    const int cut = half(n_);
+    const int cut = half(a_, n_);
     team_.run(worth_splitting(options_, n_), [&](int part) {
       const int r0 = part == 0 ? 0 : cut;
       const int r1 = part == 0 ? cut : n_;
