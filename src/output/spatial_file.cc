@@ -1,6 +1,8 @@
 #include "output/spatial_file.h"
 
+#include "textio/fixed_fast.h"
 #include "textio/io.h"
+#include "textio/units.h"
 
 namespace ortelix::output {
 namespace {
@@ -8,6 +10,17 @@ namespace {
 void write_values(std::int32_t n, std::int32_t nmax, const double* x, std::string_view format,
                   const std::vector<std::int32_t>& columns) {
   const long ld = nmax;
+  // Every value format is one repeated F descriptor: millions of values go
+  // through the short path, whose records are those of a formatted write.
+  textio::RepeatedFixed fast(format);
+  if (fast.valid()) {
+    std::vector<double> values(columns.size());
+    for (long i = 0; i < n; ++i) {
+      for (std::size_t k = 0; k < columns.size(); ++k) values[k] = x[(columns[k] - 1) * ld + i];
+      fast.write(textio::unit_sink(kVariableUnit, format), values.data(), static_cast<int>(values.size()));
+    }
+    return;
+  }
   for (long i = 0; i < n; ++i) {
     textio::UnitWrite w(kVariableUnit, format);
     for (std::int32_t c : columns) w.put(x[(c - 1) * ld + i]);

@@ -58,12 +58,12 @@ struct Variant {
   }
 };
 
-std::vector<Variant> variants() {
+std::vector<Variant> variants(bool two_threads = true) {
   std::vector<Variant> v;
   for (Isa isa : {Isa::kGeneric, Isa::kAvx2, Isa::kAvx512}) {
     if (!isa_supported(isa)) continue;
     v.push_back({isa, 1});
-    v.push_back({isa, 2});
+    if (two_threads) v.push_back({isa, 2});
   }
   return v;
 }
@@ -101,9 +101,9 @@ Result solve(const Problem& p, const Variant* fast) {
   return ::testing::AssertionSuccess();
 }
 
-void expect_identical(const Problem& p) {
+void expect_identical(const Problem& p, bool two_threads = true) {
   const Result want = solve(p, nullptr);
-  for (const Variant& v : variants()) {
+  for (const Variant& v : variants(two_threads)) {
     SCOPED_TRACE(p.name + ", " + v.name());
     const Result got = solve(p, &v);
     EXPECT_TRUE(same_bits(want.a, got.a, "tred2 matrix", p.ld));
@@ -136,16 +136,19 @@ TEST(EigenBitIdentity, SmallMatricesOfEveryShape) {
   std::mt19937_64 rng(20240611);
   std::uniform_real_distribution<double> unit(-1.0, 1.0);
   for (int n = 1; n <= 64; ++n) {
+    // The split between two threads on a spread of orders (every hand-over
+    // costs a wake-up, and a tiny matrix is nothing but hand-overs).
+    const bool two = n <= 9 || n % 6 == 1 || n == 64;
     Problem dense = blank("dense n=" + std::to_string(n), n);
     for (int i = 0; i < n; ++i) {
       for (int j = 0; j <= i; ++j) set(dense, i, j, unit(rng));
     }
-    expect_identical(dense);
+    expect_identical(dense, two);
 
     // Diagonal: every scale below the tolerance, nothing rotates.
     Problem diagonal = blank("diagonal n=" + std::to_string(n), n);
     for (int i = 0; i < n; ++i) set(diagonal, i, i, unit(rng));
-    expect_identical(diagonal);
+    expect_identical(diagonal, two);
 
     // Off-diagonal elements of a few rows far below the tolerance: those
     // rows are left as they are, the tridiagonal splits there, and the
@@ -155,7 +158,7 @@ TEST(EigenBitIdentity, SmallMatricesOfEveryShape) {
     for (int i = 2; i < n; i += 3) {
       for (int j = 0; j < i; ++j) set(split, i, j, unit(rng) * 1e-12);
     }
-    expect_identical(split);
+    expect_identical(split, two);
 
     // Repeated eigenvalues: a block-diagonal matrix of copies of one 2 x 2
     // block, and exact zeros in every other row.
@@ -166,14 +169,14 @@ TEST(EigenBitIdentity, SmallMatricesOfEveryShape) {
       set(repeated, i + 1, i, 1.0);
     }
     if (n % 2 == 1) set(repeated, n - 1, n - 1, 3.0);
-    expect_identical(repeated);
+    expect_identical(repeated, two);
 
     Problem sparse = dense;
     sparse.name = "zero rows n=" + std::to_string(n);
     for (int i = 1; i < n; i += 2) {
       for (int j = 0; j < n; ++j) set(sparse, i, j, 0.0);
     }
-    expect_identical(sparse);
+    expect_identical(sparse, two);
   }
 }
 
