@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 namespace ortelix::textio {
 
@@ -26,12 +27,20 @@ void edit_fixed(std::string& out, double value, int w, int d) {
     out.append(static_cast<std::size_t>(w), '*');
     return;
   }
-  // The largest double has 309 integer digits; a field that needs more than
-  // w + 1 characters is asterisks anyway, so the buffer only has to hold
-  // enough to tell.
-  char buf[400];
+  // The largest double has 309 integer digits: with the point and d
+  // decimals the digits always fit in 311 + d characters. A fixed buffer
+  // would turn a wide field (w of 400 or more) into asterisks.
+  char small[400];
+  std::vector<char> large;
+  char* buf = small;
+  std::size_t room = sizeof small;
+  if (static_cast<std::size_t>(d) + 311 > room) {
+    large.resize(static_cast<std::size_t>(d) + 311);
+    buf = large.data();
+    room = large.size();
+  }
   double mag = std::fabs(value);
-  auto r = std::to_chars(buf, buf + sizeof buf, mag, std::chars_format::fixed, d);
+  auto r = std::to_chars(buf, buf + room, mag, std::chars_format::fixed, d);
   if (r.ec != std::errc()) {
     out.append(static_cast<std::size_t>(w), '*');
     return;
