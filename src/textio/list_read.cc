@@ -161,7 +161,8 @@ class Reader {
       }
     }
     if (!has_digits) {
-      if (in_.peek() == '*' && text.size() <= 1) return incomprehensible("bad repetition count");
+      // Only a sign may stand before the '*' of a count: ".*" is no number.
+      if (in_.peek() == '*' && text.find('.') == std::string::npos) return incomprehensible("bad repetition count");
       return incomprehensible("invalid number");
     }
     if (is_exponent_letter(in_.peek())) {
