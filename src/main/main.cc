@@ -139,6 +139,10 @@ void closing_lines(const Run& run) {
     report::computation_time(report::kUnit, elapsed);
   }
   report::end_of_program(report::kUnit);
+  // The report's last records are still in its buffer: write them out
+  // before the screen says the run is over, so that a full disk ends the
+  // run with the write diagnostic instead of after "End of the program.".
+  textio::close_unit(report::kUnit);
   report::end_of_program(kScreen);
   textio::stop();
 }
