@@ -12,6 +12,7 @@
 
 #include "fuzz/check.h"
 #include "textio/edit_output.h"
+#include "textio/fixed_fast.h"
 #include "textio/format.h"
 #include "textio/formatted_write.h"
 #include "textio/record_sink.h"
@@ -120,6 +121,7 @@ void unroll(const std::vector<Node>& nodes, std::size_t from, std::vector<const 
 
 struct Item {
   char letter = 'I';
+  int w = 0, d = 0;  // of the descriptor the item meets
   std::int64_t integer = 0;
   double real = 0;
   std::string text;
@@ -220,6 +222,8 @@ int fuzz_format(const std::uint8_t* data, std::size_t size) {
       if (n->type != Node::kData || items.size() == want) continue;
       Item it;
       it.letter = n->letter;
+      it.w = n->w;
+      it.d = n->d;
       if (n->letter == 'I') it.integer = b.pick(0, 3) == 0 ? static_cast<std::int64_t>(b.u64()) : b.pick(-300, 300);
       if (n->letter == 'F') it.real = make_real(b);
       if (n->letter == 'A') {
@@ -292,8 +296,26 @@ int fuzz_format(const std::uint8_t* data, std::size_t size) {
               expected[k] + "]");
   }
 
+  // The variable file's short path for formats of one repeated F
+  // descriptor: the same records.
+  if (top.size() == 1 && top[0].type == Node::kData && top[0].letter == 'F') {
+    textio::RepeatedFixed fast(source);
+    check(fast.valid(), "format " + source + " not taken by the short path");
+    std::vector<double> values;
+    for (const Item& it : items) values.push_back(it.real);
+    textio::StringSink fast_sink;
+    fast.write(fast_sink, values.data(), static_cast<int>(values.size()));
+    check(fast_sink.records == expected, "short path of " + source + " differs: first record [" +
+                                             (fast_sink.records.empty() ? "" : fast_sink.records[0]) + "]");
+  }
+
   for (const Item& it : items) {
     if (it.letter != 'F') continue;
+    std::string fast;
+    textio::edit_fixed_fast(fast, it.real, it.w, it.d);
+    const std::string want_field = ref_fixed(it.real, it.w, it.d);
+    check(fast == want_field, "short F" + std::to_string(it.w) + "." + std::to_string(it.d) + " [" + fast +
+                                  "], reference [" + want_field + "]");
     if (std::isfinite(it.real)) {
       std::string got = textio::list_real_text(it.real);
       std::string want_text = ref_list_real(it.real);
