@@ -11,6 +11,7 @@
 #include <condition_variable>
 #include <csignal>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -78,7 +79,12 @@ class Team {
     sigaddset(&blocked, SIGINT);
     sigaddset(&blocked, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &blocked, &previous);
-    worker_ = std::thread([this] { serve(); });
+    try {
+      worker_ = std::thread([this] { serve(); });
+    } catch (const std::system_error&) {
+      // No second thread to be had (a process limit): the same work, and
+      // the same results, on this one.
+    }
     pthread_sigmask(SIG_SETMASK, &previous, nullptr);
   }
   ~Team() {
