@@ -32,7 +32,6 @@ FAST_INLINE vd load(const double* p) {
   return v;
 }
 FAST_INLINE void store(double* p, vd v) { __builtin_memcpy(p, &v, sizeof v); }
-FAST_INLINE vd splat(double x) { return vd{} + x; }
 FAST_INLINE vl lane_index() {
   vl v;
   for (int i = 0; i < VL; ++i) v[i] = i;
