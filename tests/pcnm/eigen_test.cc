@@ -1,354 +1,285 @@
-// Householder reduction and QL iteration, for the reference kernels and the
-// product's kernels alike: cases worked out by hand (order 1, diagonal
-// input, splits at the tolerance, the sign rules on -0.0), the mathematics
-// of the result on matrices with known eigenvalues (A v = lambda v,
-// orthonormality, eigenvalues against Jacobi), and the non-convergence of a
-// NaN matrix. Every matrix is stored with a leading dimension larger than
-// its order and NaN in the rows beyond it: a kernel that strays outside its
-// matrix poisons its results.
+// Householder reduction and QL iteration: cases worked out by hand and
+// matrices with known eigenvalues, for every kernel; then the product's
+// entry points and the fast kernels (every instruction set this processor
+// runs, one and two threads, two forced even on tiny matrices) against the
+// literal ones bit for bit: a reordered sum, a fused multiply-add or a row
+// the second thread missed differs in some last bit of these matrices.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
+#include <functional>
 #include <random>
 #include <string>
-#include <type_traits>
 #include <vector>
 
-#include "e2e/pcnm_model.h"
 #include "pcnm/constants.h"
 #include "pcnm/eigen.h"
+#include "pcnm/fast_eigen.h"
+#include "pcnm/matrix.h"
+#include "pcnm/pcoa.h"
 #include "pcnm/reference_eigen.h"
 
 namespace ortelix::pcnm {
 namespace {
 
-struct ReferenceKernels {
-  static void tred2(double* a, int n, int ld, double* d, double* e) { tred2_reference(a, n, ld, d, e); }
-  static bool tqli(double* d, double* e, int n, int ld, double* a) { return tqli_reference(d, e, n, ld, a); }
+struct Kernel {
+  std::string name;
+  std::function<void(double*, int, int, double*, double*)> tred2;
+  std::function<bool(double*, double*, int, int, double*)> tqli;
 };
 
-struct ProductKernels {
-  static void tred2(double* a, int n, int ld, double* d, double* e) { pcnm::tred2(a, n, ld, d, e); }
-  static bool tqli(double* d, double* e, int n, int ld, double* a) { return pcnm::tqli(d, e, n, ld, a); }
-};
-
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-
-// A symmetric matrix given by rows, laid out column-major with ld = n + 3.
-struct Stored {
-  int n;
-  int ld;
-  std::vector<double> a;
-  std::vector<double> diag, offdiag;
-  double& at(int i, int j) { return a[static_cast<std::size_t>(j - 1) * ld + (i - 1)]; }
-};
-
-Stored store(const std::vector<std::vector<double>>& rows) {
-  Stored s;
-  s.n = static_cast<int>(rows.size());
-  s.ld = s.n + 3;
-  s.a.assign(static_cast<std::size_t>(s.ld) * s.n, kNaN);
-  for (int i = 1; i <= s.n; ++i) {
-    for (int j = 1; j <= s.n; ++j) s.at(i, j) = rows[i - 1][j - 1];
-  }
-  s.diag.assign(s.n, 0.0);
-  s.offdiag.assign(s.n, 0.0);
-  return s;
-}
-
-bool padding_untouched(Stored& s) {
-  for (int j = 1; j <= s.n; ++j) {
-    for (int i = s.n + 1; i <= s.ld; ++i) {
-      if (!std::isnan(s.at(i, j))) return false;
+// The literal kernels first.
+std::vector<Kernel> kernels(bool two_threads = true) {
+  std::vector<Kernel> k = {{"reference", tred2_reference, tqli_reference}, {"product", tred2, tqli}};
+  for (Isa isa : {Isa::kGeneric, Isa::kAvx2, Isa::kAvx512}) {
+    for (int threads = 1; threads <= (two_threads ? 2 : 1) && isa_supported(isa); ++threads) {
+      const FastOptions o{threads, isa};
+      k.push_back({"instruction set " + std::to_string(int(isa)) + ", threads " + std::to_string(threads),
+                   [o](double* a, int n, int ld, double* d, double* e) { tred2_fast(a, n, ld, d, e, o); },
+                   [o](double* d, double* e, int n, int ld, double* a) { return tqli_fast(d, e, n, ld, a, o); }});
     }
   }
-  return true;
+  return k;
 }
 
-template <typename K>
-class Eigen : public ::testing::Test {
- public:
-  // tred2 then tqli; returns tqli's answer.
-  static bool decompose(Stored& s) {
-    K::tred2(s.a.data(), s.n, s.ld, s.diag.data(), s.offdiag.data());
-    return K::tqli(s.diag.data(), s.offdiag.data(), s.n, s.ld, s.a.data());
+// NaN diag/offdiag on entry: neither routine may rely on what is there.
+struct Result {
+  Matrix q, vectors;  // after tred2, after tqli
+  std::vector<double> diag, offdiag, values;
+  bool converged;
+  Result(const Kernel& k, const Matrix& m) : q(m), diag(m.n, kNaN), offdiag(m.n, kNaN) {
+    k.tred2(q.a.data(), m.n, m.ld, diag.data(), offdiag.data());
+    vectors = q;
+    values = diag;
+    std::vector<double> e = offdiag;
+    converged = k.tqli(values.data(), e.data(), m.n, m.ld, vectors.a.data());
   }
 };
 
-using Kernels = ::testing::Types<ReferenceKernels, ProductKernels>;
-class KernelNames {
- public:
-  template <typename T>
-  static std::string GetName(int) {
-    return std::is_same_v<T, ReferenceKernels> ? "Reference" : "Product";
-  }
-};
-TYPED_TEST_SUITE(Eigen, Kernels, KernelNames);
-
-TYPED_TEST(Eigen, OrderOneIsItsOwnEigenpair) {
-  Stored s = store({{3.5}});
-  TypeParam::tred2(s.a.data(), 1, s.ld, s.diag.data(), s.offdiag.data());
-  EXPECT_EQ(3.5, s.diag[0]);
-  EXPECT_EQ(1.0, s.at(1, 1));
-  s.offdiag[0] = 42.0;
-  EXPECT_TRUE(TypeParam::tqli(s.diag.data(), s.offdiag.data(), 1, s.ld, s.a.data()));
-  EXPECT_EQ(3.5, s.diag[0]);
-  EXPECT_EQ(42.0, s.offdiag[0]);  // n = 1 returns before touching anything
-  EXPECT_EQ(1.0, s.at(1, 1));
-  EXPECT_TRUE(padding_untouched(s));
+void expect_near(const std::vector<double>& want, const std::vector<double>& got, const std::string& what,
+                 double tolerance = 1e-15) {
+  ASSERT_EQ(want.size(), got.size()) << what;
+  for (std::size_t k = 0; k < want.size(); ++k) EXPECT_NEAR(want[k], got[k], tolerance) << what << " " << k;
 }
 
-// Every scale is below the tolerance and every off-diagonal is zero: the
-// eigenvalues come back in input order with the identity as eigenvectors,
-// exactly.
-TYPED_TEST(Eigen, DiagonalMatrixKeepsOrderAndIdentity) {
+// The n x n block, row by row.
+std::vector<double> rows_of(const Matrix& m) {
+  std::vector<double> v;
+  for (int i = 1; i <= m.n; ++i) {
+    for (int j = 1; j <= m.n; ++j) v.push_back(m(i, j));
+  }
+  return v;
+}
+
+// After tred2: diagonal, off-diagonal and Q; after tqli: eigenvalues and
+// eigenvectors.
+TEST(Eigen, WorkedByHand) {
+  const double h = std::sqrt(0.5);
   const std::vector<double> values = {3, -1, 7, 0, 2, 7};
-  std::vector<std::vector<double>> rows(values.size(), std::vector<double>(values.size(), 0.0));
-  for (std::size_t i = 0; i < values.size(); ++i) rows[i][i] = values[i];
-  Stored s = store(rows);
-  ASSERT_TRUE(TestFixture::decompose(s));
-  EXPECT_EQ(values, s.diag);
-  for (int i = 1; i <= s.n; ++i) {
-    for (int j = 1; j <= s.n; ++j) EXPECT_EQ(i == j ? 1.0 : 0.0, s.at(i, j)) << i << "," << j;
+  Matrix diagonal(6), identity(6);
+  for (int i = 1; i <= 6; ++i) {
+    diagonal(i, i) = values[i - 1];
+    identity(i, i) = 1;
   }
-  EXPECT_TRUE(padding_untouched(s));
+  struct Case {
+    const char* what;
+    Matrix a;
+    std::vector<double> diag, offdiag, q, eigenvalues, vectors;
+  };
+  const Case cases[] = {
+      {"order one", Matrix::of({{3.5}}), {3.5}, {0}, {1}, {3.5}, {1}},
+      {"diagonal: every scale below the tolerance, order and identity kept", diagonal, values, std::vector<double>(6, 0.0), rows_of(identity), values, rows_of(identity)},
+      {"a row whose left part sums below the tolerance is not reduced", Matrix::of({{1, 0.5, 4e-9}, {0.5, 2, 5e-9}, {4e-9, 5e-9, 3}}), {1, 2, 3},
+       {0, 0.5, 5e-9}, {1, 0, 0, 0, 1, 0, 0, 0, 1}, {}, {}},
+      {"f = -0.0 counts as non-negative: g = -sqrt(h) = -1", Matrix::of({{1, 0, 1}, {0, 2, -0.0}, {1, -0.0, 3}}), {2, 1, 3}, {0, 0, -1},
+       {0, -1, 0, -1, 0, 0, 0, 0, 1}, {}, {}},
+      {"shift ratio g = 0 / (2 e) = -0.0 takes r' = +r: 1.5 first", Matrix::of({{1, -0.5}, {-0.5, 1}}), {}, {}, {}, {1.5, 0.5}, {h, h, -h, h}},
+  };
+  for (const Kernel& k : kernels()) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(k.name + ": " + c.what);
+      Result r(k, c.a);
+      ASSERT_TRUE(r.converged);
+      if (!c.q.empty()) {
+        expect_near(c.diag, r.diag, "diagonal");
+        expect_near(c.offdiag, r.offdiag, "off-diagonal");
+        expect_near(c.q, rows_of(r.q), "Q");
+      }
+      if (!c.vectors.empty()) {
+        expect_near(c.eigenvalues, r.values, "eigenvalues");
+        expect_near(c.vectors, rows_of(r.vectors), "eigenvectors");
+      }
+    }
+  }
 }
 
 // An off-diagonal element below 9.99999993922529e-09 counts as zero, even
-// next to eigenvalues smaller than itself; at the tolerance it does not.
-TYPED_TEST(Eigen, OffDiagonalBelowToleranceSplits) {
+// next to eigenvalues smaller than itself; at the tolerance it does not. A
+// split in the middle of a tridiagonal matrix leaves the lower block alone:
+// 3 stays an exact eigenvalue with the third axis as its vector.
+TEST(Eigen, OffDiagonalBelowToleranceSplits) {
   struct Case {
     double d1, d2, off;
     bool splits;
   };
-  const double just_below = std::nextafter(kTol, 0.0);
-  const Case cases[] = {
-      {2, 1, 5e-9, true}, {2, 1, just_below, true}, {1e-9, 2e-9, 5e-9, true},
-      {2, 1, kTol, false}, {1e-9, 2e-9, 2e-8, false},
+  for (const Kernel& k : kernels()) {
+    SCOPED_TRACE(k.name);
+    for (const Case& c : {Case{2, 1, 5e-9, true}, Case{2, 1, std::nextafter(kTol, 0.0), true},
+                          Case{1e-9, 2e-9, 5e-9, true}, Case{2, 1, kTol, false}, Case{1e-9, 2e-9, 2e-8, false}}) {
+      Result r(k, Matrix::of({{c.d1, c.off}, {c.off, c.d2}}));
+      EXPECT_EQ(c.splits, r.vectors(2, 1) == 0.0) << c.off;
+      EXPECT_TRUE(!c.splits || r.values == (std::vector<double>{c.d1, c.d2})) << c.off;
+    }
+    Result r(k, Matrix::of({{1, 0.5, 0}, {0.5, 2, 5e-9}, {0, 5e-9, 3}}));
+    EXPECT_EQ(3.0, r.values[2]);
+    EXPECT_EQ((std::vector<double>{0, 0, 1}), (std::vector<double>{r.vectors(1, 3), r.vectors(2, 3), r.vectors(3, 3)}));
+    EXPECT_NEAR(1.5 - std::sqrt(0.5), std::min(r.values[0], r.values[1]), 1e-15);
+    EXPECT_NEAR(1.5 + std::sqrt(0.5), std::max(r.values[0], r.values[1]), 1e-15);
+  }
+}
+
+// Q diag(lambda) Q^T with Q the reflection I - 2 u u^T / (u^T u): A v =
+// lambda v to within twice the tolerance (the QL step stops once an
+// off-diagonal element is below it, and the two beside an eigenvalue perturb
+// its residual by at most that much each), V^T V = I, and the eigenvalues
+// built in, equal ones included.
+TEST(Eigen, KnownEigenvalues) {
+  std::vector<std::pair<std::vector<double>, Matrix>> cases;
+  for (auto [lambda, u] : {std::pair<std::vector<double>, std::vector<double>>{{5, 3, 3, -1, 0.5}, {1, 2, -1, 0.5, 3}},
+                           {{2, 2, 2, 2}, {1, -1, 2, 0.25}},
+                           {{4, 4, -4, -4, 0, 0}, {0.3, 1, -2, 1, 0.7, -0.1}},
+                           {{1e-3, 2e-3, 10, 10, 10}, {2, 1, 1, -1, 1}}}) {
+    const int n = static_cast<int>(lambda.size());
+    double uu = 0;
+    for (double v : u) uu += v * v;
+    auto q = [&](int i, int k) { return (i == k ? 1.0 : 0.0) - 2 * u[i] * u[k] / uu; };
+    Matrix m(n);
+    for (int i = 0; i < n; ++i) {
+      for (int j = 0; j <= i; ++j) {
+        double s = 0;
+        for (int k = 0; k < n; ++k) s += q(i, k) * lambda[k] * q(j, k);
+        m.sym(i + 1, j + 1, s);
+      }
+    }
+    std::sort(lambda.begin(), lambda.end());
+    cases.push_back({lambda, m});
+  }
+  for (const Kernel& k : kernels(false)) {
+    for (const auto& [lambda, m] : cases) {
+      SCOPED_TRACE(k.name + ", order " + std::to_string(m.n));
+      Result r(k, m);
+      ASSERT_TRUE(r.converged);
+      for (int a = 1; a <= m.n; ++a) {
+        for (int i = 1; i <= m.n; ++i) {
+          double av = 0, dot = 0;
+          for (int j = 1; j <= m.n; ++j) av += m(i, j) * r.vectors(j, a);
+          for (int j = 1; j <= m.n; ++j) dot += r.vectors(j, i) * r.vectors(j, a);
+          EXPECT_NEAR(r.values[a - 1] * r.vectors(i, a), av, 2 * kTol + 1e-12) << "pair " << a << ", row " << i;
+          EXPECT_NEAR(i == a ? 1.0 : 0.0, dot, 1e-12) << a << "," << i;
+        }
+      }
+      std::sort(r.values.begin(), r.values.end());
+      expect_near(lambda, r.values, "eigenvalues", 1e-13);
+    }
+  }
+}
+
+// Every kernel gives the bits of the literal ones: the matrix, diagonal and
+// off-diagonal after tred2, the outcome, eigenvalues and eigenvectors after
+// tqli.
+void expect_identical(const std::string& name, const Matrix& m, bool two_threads = true) {
+  auto bits = [&](const Kernel& k) {
+    Result r(k, m);
+    for (const auto* v : {&r.diag, &r.offdiag, &r.values, &r.vectors.a}) r.q.a.insert(r.q.a.end(), v->begin(), v->end());
+    r.q.a.push_back(r.converged);
+    return r.q.a;
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.off);
-    Stored s = store({{c.d1, c.off}, {c.off, c.d2}});
-    ASSERT_TRUE(TestFixture::decompose(s));
-    if (c.splits) {
-      EXPECT_EQ(c.d1, s.diag[0]);
-      EXPECT_EQ(c.d2, s.diag[1]);
-      EXPECT_EQ(0.0, s.at(2, 1));
-      EXPECT_EQ(0.0, s.at(1, 2));
-    } else {
-      EXPECT_NE(0.0, s.at(2, 1));
-      // The rotation mixes the axes; the trace is kept.
-      EXPECT_NEAR(c.d1 + c.d2, s.diag[0] + s.diag[1], 1e-15);
-    }
-  }
-  // A split in the middle of a tridiagonal matrix leaves the lower block
-  // alone: 3 stays an exact eigenvalue with the third axis as its vector.
-  Stored s = store({{1, 0.5, 0}, {0.5, 2, 5e-9}, {0, 5e-9, 3}});
-  ASSERT_TRUE(TestFixture::decompose(s));
-  EXPECT_EQ(3.0, s.diag[2]);
-  EXPECT_EQ(0.0, s.at(1, 3));
-  EXPECT_EQ(0.0, s.at(2, 3));
-  EXPECT_EQ(1.0, s.at(3, 3));
-  EXPECT_NEAR(1.5 - std::sqrt(0.5), std::min(s.diag[0], s.diag[1]), 1e-15);
-  EXPECT_NEAR(1.5 + std::sqrt(0.5), std::max(s.diag[0], s.diag[1]), 1e-15);
+  const std::vector<Kernel> all = kernels(two_threads);
+  const std::vector<double> want = bits(all[0]);
+  for (std::size_t k = 1; k < all.size(); ++k) EXPECT_TRUE(same_bits(want, bits(all[k]), name + ", " + all[k].name));
 }
 
-// A row whose elements left of the diagonal sum to less than the tolerance
-// in magnitude is not reduced: its last element is taken as the
-// off-diagonal and the others are dropped, and no reflection is
-// accumulated.
-TYPED_TEST(Eigen, RowScaleBelowToleranceIsNotReduced) {
-  Stored s = store({{1, 0.5, 4e-9}, {0.5, 2, 5e-9}, {4e-9, 5e-9, 3}});
-  TypeParam::tred2(s.a.data(), 3, s.ld, s.diag.data(), s.offdiag.data());
-  EXPECT_EQ((std::vector<double>{1, 2, 3}), s.diag);
-  EXPECT_EQ((std::vector<double>{0, 0.5, 5e-9}), s.offdiag);
-  for (int i = 1; i <= 3; ++i) {
-    for (int j = 1; j <= 3; ++j) EXPECT_EQ(i == j ? 1.0 : 0.0, s.at(i, j)) << i << "," << j;
-  }
-}
-
-// f = a(3,2) = -0.0 counts as non-negative: g = -sqrt(h) = -1. Worked by
-// hand, every step exact: diag (2, 1, 3), off-diagonal (0, 0, -1) and
-// Q = [[0,-1,0],[-1,0,0],[0,0,1]]. Taking the sign of -0.0 instead would
-// give +1 and flip the reflection.
-TYPED_TEST(Eigen, HouseholderTreatsMinusZeroAsNonNegative) {
-  Stored s = store({{1, 0, 1}, {0, 2, -0.0}, {1, -0.0, 3}});
-  TypeParam::tred2(s.a.data(), 3, s.ld, s.diag.data(), s.offdiag.data());
-  EXPECT_EQ((std::vector<double>{2, 1, 3}), s.diag);
-  EXPECT_EQ((std::vector<double>{0, 0, -1}), s.offdiag);
-  const double q[3][3] = {{0, -1, 0}, {-1, 0, 0}, {0, 0, 1}};
-  for (int i = 1; i <= 3; ++i) {
-    for (int j = 1; j <= 3; ++j) EXPECT_EQ(q[i - 1][j - 1], s.at(i, j)) << i << "," << j;
-  }
-}
-
-// Equal diagonal and a negative off-diagonal make the first shift ratio
-// g = 0 / (2 e) = -0.0, which takes r' = +r. Worked by hand: the first
-// eigenvalue returned is 1.5 with vector (1, -1)/sqrt 2, then 0.5 with
-// (1, 1)/sqrt 2. With r' = -r the two would come back the other way round.
-TYPED_TEST(Eigen, QlShiftTreatsMinusZeroAsNonNegative) {
-  Stored s = store({{1, -0.5}, {-0.5, 1}});
-  ASSERT_TRUE(TestFixture::decompose(s));
-  const double h = std::sqrt(0.5);
-  EXPECT_NEAR(1.5, s.diag[0], 1e-15);
-  EXPECT_NEAR(0.5, s.diag[1], 1e-15);
-  EXPECT_NEAR(h, s.at(1, 1), 1e-15);
-  EXPECT_NEAR(-h, s.at(2, 1), 1e-15);
-  EXPECT_NEAR(h, s.at(1, 2), 1e-15);
-  EXPECT_NEAR(h, s.at(2, 2), 1e-15);
-}
-
-// Q diag(lambda) Q^T with Q a Householder reflection I - 2 u u^T / (u^T u).
-std::vector<std::vector<double>> with_eigenvalues(const std::vector<double>& lambda, const std::vector<double>& u) {
-  const std::size_t n = lambda.size();
-  double uu = 0;
-  for (double v : u) uu += v * v;
-  std::vector<std::vector<double>> q(n, std::vector<double>(n));
-  for (std::size_t i = 0; i < n; ++i) {
-    for (std::size_t j = 0; j < n; ++j) q[i][j] = (i == j ? 1.0 : 0.0) - 2 * u[i] * u[j] / uu;
-  }
-  std::vector<std::vector<double>> a(n, std::vector<double>(n, 0.0));
-  for (std::size_t i = 0; i < n; ++i) {
-    for (std::size_t j = 0; j < n; ++j) {
-      for (std::size_t k = 0; k < n; ++k) a[i][j] += q[i][k] * lambda[k] * q[j][k];
-    }
-  }
-  for (std::size_t i = 0; i < n; ++i) {
-    for (std::size_t j = 0; j < i; ++j) a[i][j] = a[j][i];
-  }
-  return a;
-}
-
-std::vector<std::vector<double>> random_symmetric(int n, unsigned seed) {
-  std::mt19937_64 gen(seed);
-  std::uniform_real_distribution<double> u(-2.0, 2.0);
-  std::vector<std::vector<double>> a(n, std::vector<double>(n));
-  for (int i = 0; i < n; ++i) {
-    for (int j = 0; j <= i; ++j) a[i][j] = a[j][i] = u(gen);
-  }
-  return a;
-}
-
-// V^T V = I and eigenvalues as Jacobi finds them, to 1e-12 relative to the
-// size of the matrix; A v = lambda v to within twice the tolerance: the QL
-// step stops once an off-diagonal element is below 9.99999993922529e-09 in
-// absolute terms, and the two left beside an eigenvalue perturb its
-// residual by at most that much each.
-template <typename TestFixture>
-void expect_true_decomposition(const std::vector<std::vector<double>>& rows) {
-  const int n = static_cast<int>(rows.size());
-  Stored s = store(rows);
-  ASSERT_TRUE(TestFixture::decompose(s));
-  EXPECT_TRUE(padding_untouched(s));
-  double norm = 0;
-  e2e::model::Square m(n);
-  for (int i = 1; i <= n; ++i) {
-    for (int j = 1; j <= n; ++j) {
-      norm = std::max(norm, std::fabs(rows[i - 1][j - 1]));
-      m(i, j) = rows[i - 1][j - 1];
-    }
-  }
-  const double tol = 1e-12 * std::max(norm, 1.0);
-  for (int k = 1; k <= n; ++k) {
+TEST(EigenBitIdentity, SmallMatricesOfEveryShape) {
+  std::mt19937_64 rng(20240611);
+  std::uniform_real_distribution<double> unit(-1.0, 1.0);
+  for (int n = 1; n <= 64; ++n) {
+    const bool two = n <= 9 || n % 6 == 1 || n == 64;  // every hand-over costs a wake-up
+    Matrix dense(n, 5), diagonal(n, 5), repeated(n, 5);
     for (int i = 1; i <= n; ++i) {
-      double av = 0;
-      for (int j = 1; j <= n; ++j) av += rows[i - 1][j - 1] * s.at(j, k);
-      EXPECT_NEAR(s.diag[k - 1] * s.at(i, k), av, 2 * kTol + tol) << "pair " << k << ", row " << i;
+      for (int j = 1; j <= i; ++j) dense.sym(i, j, unit(rng));
+      diagonal(i, i) = unit(rng);
     }
-    for (int l = 1; l <= n; ++l) {
-      double dot = 0;
-      for (int i = 1; i <= n; ++i) dot += s.at(i, k) * s.at(i, l);
-      EXPECT_NEAR(k == l ? 1.0 : 0.0, dot, 1e-12) << k << "," << l;
+    // Rows far below the tolerance or zero are left as they are, the
+    // tridiagonal splits there, and the accumulation skips their steps.
+    Matrix split = dense;
+    for (int i = 3; i <= n; i += 3) {
+      for (int j = 1; j < i; ++j) split.sym(i, j, i % 2 ? unit(rng) * 1e-12 : 0.0);
     }
+    for (int i = 1; i + 1 <= n; i += 2) {  // copies of one 2 x 2 block
+      repeated(i, i) = repeated(i + 1, i + 1) = 2.0;
+      repeated.sym(i + 1, i, 1.0);
+    }
+    if (n % 2 == 1) repeated(n, n) = 3.0;
+    const std::string order = " n=" + std::to_string(n);
+    expect_identical("dense" + order, dense, two);
+    expect_identical("diagonal" + order, diagonal, two);
+    expect_identical("split" + order, split, two);
+    expect_identical("repeated eigenvalues" + order, repeated, two);
   }
-  std::vector<double> sorted = s.diag;
-  std::sort(sorted.rbegin(), sorted.rend());
-  std::vector<double> jac = e2e::model::jacobi(m);
-  for (int k = 0; k < n; ++k) EXPECT_NEAR(jac[k], sorted[k], tol) << "eigenvalue " << k + 1;
+  // NaN never compares below the tolerance, so the first eigenvalue never
+  // settles and the iteration limit ends the QL step, for every kernel.
+  Matrix nan(40, 5);
+  for (int i = 1; i <= 40; ++i) {
+    for (int j = 1; j <= i; ++j) nan.sym(i, j, unit(rng));
+  }
+  nan.sym(18, 4, kNaN);
+  EXPECT_FALSE(Result(kernels()[0], nan).converged);
+  expect_identical("NaN", nan);
 }
 
-TYPED_TEST(Eigen, KnownEigenvaluesIncludingEqualOnes) {
-  struct Case {
-    std::vector<double> lambda;
-    std::vector<double> u;
-  };
-  const Case cases[] = {
-      {{5, 3, 3, -1, 0.5}, {1, 2, -1, 0.5, 3}},
-      {{2, 2, 2, 2}, {1, -1, 2, 0.25}},
-      {{4, 4, -4, -4, 0, 0}, {0.3, 1, -2, 1, 0.7, -0.1}},
-      {{1e-3, 2e-3, 10, 10, 10}, {2, 1, 1, -1, 1}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.lambda.size());
-    auto rows = with_eigenvalues(c.lambda, c.u);
-    expect_true_decomposition<TestFixture>(rows);
-    Stored s = store(rows);
-    ASSERT_TRUE(TestFixture::decompose(s));
-    std::vector<double> got = s.diag, want = c.lambda;
-    std::sort(got.begin(), got.end());
-    std::sort(want.begin(), want.end());
-    for (std::size_t k = 0; k < want.size(); ++k) EXPECT_NEAR(want[k], got[k], 1e-13);
-  }
-}
-
-TYPED_TEST(Eigen, RandomSymmetricMatrices) {
-  for (int n : {2, 3, 4, 7, 12, 31}) {
-    for (unsigned seed : {1u, 2u}) {
-      SCOPED_TRACE(std::to_string(n) + " seed " + std::to_string(seed));
-      expect_true_decomposition<TestFixture>(random_symmetric(n, seed * 100 + n));
+// The principal-coordinate matrix of sites (xy[k] holds coordinate k + 1)
+// truncated at `limit`, as the PCNM stage builds it.
+Matrix pcnm_matrix(const Rows& xy, double limit) {
+  const int n = static_cast<int>(xy[0].size());
+  Matrix a(n);
+  for (int i = 1; i <= n; ++i) {
+    for (int j = i + 1; j <= n; ++j) {
+      double s = 0;
+      for (const auto& column : xy) s = s + (column[i - 1] - column[j - 1]) * (column[i - 1] - column[j - 1]);
+      const double d = std::sqrt(s) > limit ? limit * 4 : std::sqrt(s);
+      a.sym(i, j, -((d * d) * 0.5));
     }
   }
+  std::vector<double> colmean(n);
+  gower(a.a.data(), colmean.data(), n, a.ld);
+  return a;
 }
 
-// Bit for bit the same as the independent transcription of the rules in
-// the end-to-end model, whose storage and indexing share nothing with the
-// kernels. Matrices of order 1e-7 put |f| and |g| of the QL rotations
-// within the tolerance of each other often, where the choice between the
-// two forms of a rotation decides the last bits.
-TYPED_TEST(Eigen, SameBitsAsAnIndependentTranscription) {
-  for (double scale : {1.0, 1e-7, 3e-7, 1e-6}) {
-    for (int n : {3, 6, 11, 20}) {
-      SCOPED_TRACE("scale " + std::to_string(scale) + ", n " + std::to_string(n));
-      auto rows = random_symmetric(n, static_cast<unsigned>(n * 7 + scale * 1e9));
-      e2e::model::Square m(n);
-      for (auto& row : rows) {
-        for (double& v : row) v *= scale;
+TEST(EigenBitIdentity, PrincipalCoordinateMatricesOfTransectsGridsAndRandomSites) {
+  for (int n : {2, 3, 97, 310}) {  // truncated at the spacing
+    Rows xy(1);
+    for (int i = 0; i < n; ++i) xy[0].push_back(i * (10.0 / n));
+    expect_identical("transect n=" + std::to_string(n), pcnm_matrix(xy, 10.0 / n + 1e-10));
+  }
+  for (auto [rows, cols] : {std::pair{7, 9}, std::pair{20, 25}}) {  // truncated at a cell's diagonal
+    Rows xy(2);
+    for (int r = 0; r < rows; ++r) {
+      for (int c = 0; c < cols; ++c) {
+        xy[0].push_back(c * 0.4);
+        xy[1].push_back(r * 0.4);
       }
-      for (int i = 1; i <= n; ++i) {
-        for (int j = 1; j <= n; ++j) m(i, j) = rows[i - 1][j - 1];
-      }
-      std::vector<double> d(n, 0.0), e(n, 0.0);
-      e2e::model::householder(m, d, e);
-      ASSERT_TRUE(e2e::model::ql(d, e, m));
-      Stored s = store(rows);
-      ASSERT_TRUE(TestFixture::decompose(s));
-      EXPECT_EQ(d, s.diag);
-      int differing = 0;
-      for (int i = 1; i <= n; ++i) {
-        for (int j = 1; j <= n; ++j) differing += m(i, j) != s.at(i, j);
-      }
-      EXPECT_EQ(0, differing);
     }
+    expect_identical("grid " + std::to_string(rows) + "x" + std::to_string(cols), pcnm_matrix(xy, 0.4 * std::sqrt(2.0)));
   }
-}
-
-// NaN never compares below the tolerance, so the first eigenvalue never
-// converges and the 50-iteration limit ends the QL step.
-TYPED_TEST(Eigen, NaNOrInfinityNeverConverges) {
-  const double inf = std::numeric_limits<double>::infinity();
-  for (double bad : {kNaN, inf}) {
-    SCOPED_TRACE(bad);
-    Stored s = store({{1, 2, bad}, {2, 3, 1}, {bad, 1, 0}});
-    EXPECT_FALSE(TestFixture::decompose(s));
+  std::mt19937_64 rng(42);
+  std::uniform_real_distribution<double> pos(0.0, 10.0);
+  for (int n : {150, 600}) {
+    Rows xy(2);
+    for (int i = 0; i < 2 * n; ++i) xy[i % 2].push_back(pos(rng));
+    expect_identical("random n=" + std::to_string(n), pcnm_matrix(xy, 2.5));
   }
-  // A NaN off-diagonal handed straight to the QL step.
-  Stored s = store({{1, 0}, {0, 2}});
-  TypeParam::tred2(s.a.data(), 2, s.ld, s.diag.data(), s.offdiag.data());
-  s.offdiag[1] = kNaN;
-  EXPECT_FALSE(TypeParam::tqli(s.diag.data(), s.offdiag.data(), 2, s.ld, s.a.data()));
 }
 
 }  // namespace
