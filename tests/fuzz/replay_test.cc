@@ -1,122 +1,71 @@
-// The fuzz targets under the normal build: every stored input (the seeds
-// and every past finding) and a fixed set of mutations of the seeds, so that
-// a change that breaks an invariant the fuzzers once checked fails here too.
+// The fuzz targets under the normal build: every stored input (the seeds and
+// every past finding) and a fixed set of mutations of the seeds, so that a
+// change that breaks an invariant the fuzzers once checked fails here too.
 
-#include <dirent.h>
-
-#include <algorithm>
-#include <cstdint>
-#include <fstream>
-#include <sstream>
-#include <stdexcept>
+#include <map>
 #include <string>
-#include <vector>
 
 #include <gtest/gtest.h>
 
-#include "fuzz/check.h"
+#include "e2e/run_binary.h"
+#include "fuzz/fuzz.h"
 
 namespace ortelix::fuzz {
 namespace {
 
+class Replay : public ::testing::TestWithParam<std::string> {};
+
+std::map<std::string, std::string> stored(const std::string& folder) {
+  return e2e::read_tree(std::string(ORTELIX_FUZZ_DIR) + "/" + folder);
+}
+
 using Target = int (*)(const std::uint8_t*, std::size_t);
 
-std::vector<std::string> files_in(const std::string& dir) {
-  std::vector<std::string> paths;
-  if (DIR* d = opendir(dir.c_str())) {
-    while (dirent* e = readdir(d)) {
-      std::string name = e->d_name;
-      if (name[0] != '.') paths.push_back(dir + "/" + name);
-    }
-    closedir(d);
-  }
-  std::sort(paths.begin(), paths.end());
-  return paths;
-}
-
-std::string contents(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-// Empty string when the target keeps every invariant.
+// Empty when the target keeps every invariant.
 std::string run(Target target, const std::string& input) {
+  throw_on_failure = true;
   try {
     target(reinterpret_cast<const std::uint8_t*>(input.data()), input.size());
   } catch (const std::runtime_error& e) {
     return e.what();
   }
-  return {};
+  return "";
 }
 
-// Byte flips, insertions and deletions, the way a fuzzer starts from a seed.
-std::string mutate(std::string s, std::uint64_t& state) {
+TEST_P(Replay, StoredInputsAndMutationsKeepEveryInvariant) {
+  const std::string name = GetParam();
+  const Target target = name == "list_read" ? fuzz_list_read : name == "format" ? fuzz_format : fuzz_coordinate_file;
+  std::map<std::string, std::string> seeds = stored("corpus/" + name);
+  ASSERT_FALSE(seeds.empty());
+  for (const auto& [path, input] : stored("regressions/" + name)) EXPECT_EQ("", run(target, input)) << path;
+  // Byte flips, insertions and deletions, the way a fuzzer starts from a seed.
+  std::uint64_t state = 20240611;
   auto next = [&state](std::uint64_t bound) {
     state = state * 6364136223846793005ULL + 1442695040888963407ULL;
     return bound == 0 ? 0 : (state >> 33) % bound;
   };
   static const char kInteresting[] = "0123456789+-.eEdD*,/ \t\n'\"x";
-  for (std::uint64_t k = 1 + next(4); k > 0; --k) {
-    std::size_t at = static_cast<std::size_t>(next(s.size() + 1));
-    char c = next(3) == 0 ? static_cast<char>(next(256)) : kInteresting[next(sizeof kInteresting - 1)];
-    switch (next(3)) {
-      case 0: s.insert(s.begin() + static_cast<long>(at), c); break;
-      case 1:
-        if (at < s.size()) s.erase(at, 1);
-        break;
-      default:
-        if (at < s.size()) s[at] = c;
-    }
-  }
-  return s;
-}
-
-struct Case {
-  const char* name;
-  Target target;
-};
-void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
-
-class Replay : public ::testing::TestWithParam<Case> {
- protected:
-  void SetUp() override { throw_on_failure(true); }
-  void TearDown() override { throw_on_failure(false); }
-  std::string dir(const char* kind) const { return std::string(ORTELIX_FUZZ_DIR) + "/" + kind + "/" + GetParam().name; }
-};
-
-TEST_P(Replay, StoredInputsKeepEveryInvariant) {
-  std::vector<std::string> paths = files_in(dir("corpus"));
-  ASSERT_FALSE(paths.empty()) << "no seeds in " << dir("corpus");
-  for (const std::string& p : files_in(dir("regressions"))) paths.push_back(p);
-  for (const std::string& p : paths) {
-    std::string broken = run(GetParam().target, contents(p));
-    EXPECT_EQ("", broken) << p;
-  }
-}
-
-TEST_P(Replay, MutatedSeedsKeepEveryInvariant) {
-  std::uint64_t state = 20240611;
   int failures = 0;
-  for (const std::string& p : files_in(dir("corpus"))) {
-    const std::string seed = contents(p);
+  for (const auto& [path, seed] : seeds) {
+    EXPECT_EQ("", run(target, seed)) << path;
     for (int k = 0; k < 4000 && failures < 5; ++k) {
-      std::string input = mutate(seed, state);
-      std::string broken = run(GetParam().target, input);
-      if (!broken.empty()) {
-        ++failures;
-        ADD_FAILURE() << broken << "\nmutation of " << p << ": " << ::testing::PrintToString(input);
+      std::string s = seed;
+      for (std::uint64_t m = 1 + next(4); m > 0; --m) {
+        const std::size_t at = static_cast<std::size_t>(next(s.size() + 1));
+        const char c = next(3) == 0 ? static_cast<char>(next(256)) : kInteresting[next(sizeof kInteresting - 1)];
+        const std::uint64_t how = next(3);
+        if (how == 0) s.insert(s.begin() + static_cast<long>(at), c);
+        if (how > 0 && at < s.size()) how == 1 ? s.erase(at, 1) : s.replace(at, 1, 1, c);
       }
+      const std::string broken = run(target, s);
+      EXPECT_EQ("", broken) << "mutation of " << path << ": " << ::testing::PrintToString(s);
+      failures += !broken.empty();
     }
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Targets, Replay,
-                         ::testing::Values(Case{"list_read", fuzz_list_read},
-                                           Case{"coordinate_file", fuzz_coordinate_file},
-                                           Case{"format", fuzz_format}),
-                         [](const ::testing::TestParamInfo<Case>& p) { return std::string(p.param.name); });
+INSTANTIATE_TEST_SUITE_P(Targets, Replay, ::testing::Values("list_read", "coordinate_file", "format"),
+                         [](const auto& param) { return param.param; });
 
 }  // namespace
 }  // namespace ortelix::fuzz
