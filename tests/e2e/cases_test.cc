@@ -1,12 +1,7 @@
-// Every folder under cases/ is one complete run: `stdin`, optional
-// `input.files/`, and the expected screen, standard error, end status and
-// files. The expectations were worked out from the rules of the program,
-// not captured from it.
+// Every folder under cases/ is one complete run (see cases/README.md).
 
-#include <dirent.h>
 #include <sys/stat.h>
 
-#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -17,32 +12,14 @@
 namespace ortelix::e2e {
 namespace {
 
-std::vector<std::string> list_dir(const std::string& path) {
-  std::vector<std::string> names;
-  if (DIR* d = opendir(path.c_str())) {
-    while (dirent* e = readdir(d)) {
-      std::string name = e->d_name;
-      if (name != "." && name != "..") names.push_back(name);
-    }
-    closedir(d);
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
-bool exists(const std::string& path) {
-  struct stat st {};
-  return stat(path.c_str(), &st) == 0;
-}
+const std::string kCases = ORTELIX_CASES;
 
 class Case : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(Case, RunsAsExpected) {
-  const std::string dir = std::string(ORTELIX_CASES) + "/" + GetParam();
+  const std::string dir = kCases + "/" + GetParam();
   RunOptions options;
-  for (const std::string& name : list_dir(dir + "/input.files")) {
-    options.input_files[name] = read_file(dir + "/input.files/" + name);
-  }
+  options.input_files = read_tree(dir + "/input.files");
   RunResult r = run_fresh(read_file(dir + "/stdin"), options);
 
   EXPECT_EQ(mask_time(read_file(dir + "/expected.stdout")), mask_time(r.stdout_text)) << "stdout";
@@ -51,39 +28,31 @@ TEST_P(Case, RunsAsExpected) {
   while (!status.empty() && status.back() == '\n') status.pop_back();
   EXPECT_EQ(status, r.status);
 
-  std::vector<std::string> expected_files = list_dir(dir + "/expected.files");
-  for (const std::string& name : expected_files) {
-    auto it = r.files.find(name);
-    ASSERT_NE(it, r.files.end()) << "missing file " << name;
-    EXPECT_EQ(mask_time(read_file(dir + "/expected.files/" + name)), mask_time(it->second)) << "file " << name;
+  // Input files must come back unchanged, and no other file may appear.
+  std::map<std::string, std::string> want = options.input_files;
+  for (const auto& [name, content] : read_tree(dir + "/expected.files")) want[name] = content;
+  for (const auto& [name, content] : want) {
+    EXPECT_EQ(mask_time(content), r.files.count(name) ? mask_time(r.files[name]) : "(missing)") << name;
   }
-  for (const auto& [name, content] : r.files) {
-    if (options.input_files.count(name)) {
-      EXPECT_EQ(options.input_files[name], content) << "input file changed: " << name;
-      continue;
-    }
-    EXPECT_TRUE(std::find(expected_files.begin(), expected_files.end(), name) != expected_files.end())
-        << "unexpected file " << name;
-  }
+  for (const auto& [name, content] : r.files) EXPECT_TRUE(want.count(name)) << "unexpected file " << name;
 }
 
 std::vector<std::string> case_names() {
   std::vector<std::string> names;
-  for (const std::string& name : list_dir(ORTELIX_CASES)) {
-    if (exists(std::string(ORTELIX_CASES) + "/" + name + "/stdin")) names.push_back(name);
+  for (const auto& [path, content] : read_tree(kCases)) {
+    const std::size_t slash = path.find('/');
+    if (path.substr(slash + 1) == "stdin") names.push_back(path.substr(0, slash));
   }
   return names;
 }
 
-std::string test_name(const ::testing::TestParamInfo<std::string>& info) {
-  std::string s = info.param;
+INSTANTIATE_TEST_SUITE_P(Cases, Case, ::testing::ValuesIn(case_names()), [](const auto& param) {
+  std::string s = param.param;
   for (char& c : s) {
     if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
   }
   return s;
-}
-
-INSTANTIATE_TEST_SUITE_P(Cases, Case, ::testing::ValuesIn(case_names()), test_name);
+});
 
 }  // namespace
 }  // namespace ortelix::e2e

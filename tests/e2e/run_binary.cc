@@ -3,7 +3,6 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
-#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <fstream>
@@ -28,8 +27,7 @@ void remove_tree(const std::string& path) {
     if (DIR* d = opendir(path.c_str())) {
       while (dirent* e = readdir(d)) {
         std::string name = e->d_name;
-        if (name == "." || name == "..") continue;
-        remove_tree(path + "/" + name);
+        if (name != "." && name != "..") remove_tree(path + "/" + name);
       }
       closedir(d);
     }
@@ -68,13 +66,35 @@ void write_file(const std::string& path, const std::string& content) {
   out << content;
 }
 
+std::map<std::string, std::string> read_tree(const std::string& dir) {
+  std::map<std::string, std::string> files;
+  DIR* d = opendir(dir.c_str());
+  if (d == nullptr) return files;
+  while (dirent* e = readdir(d)) {
+    std::string name = e->d_name, path = dir + "/" + name;
+    struct stat st {};
+    if (name == "." || name == ".." || lstat(path.c_str(), &st) != 0) continue;
+    if (S_ISREG(st.st_mode)) files[name] = read_file(path);
+    if (S_ISDIR(st.st_mode)) {
+      for (auto& [sub, content] : read_tree(path)) files[name + "/" + sub] = std::move(content);
+    }
+  }
+  closedir(d);
+  return files;
+}
+
 std::string mask_time(const std::string& text) {
   static const std::regex time_line("( Computation time:) *[-0-9.*]+ sec\\.");
   return std::regex_replace(text, time_line, "$1 X sec.");
 }
 
 RunResult run_in(const std::string& dir, const std::string& input, const RunOptions& options) {
-  for (const auto& [name, content] : options.input_files) write_file(dir + "/" + name, content);
+  for (const auto& [name, content] : options.input_files) {
+    for (std::size_t slash = name.find('/'); slash != std::string::npos; slash = name.find('/', slash + 1)) {
+      mkdir((dir + "/" + name.substr(0, slash)).c_str(), 0755);
+    }
+    write_file(dir + "/" + name, content);
+  }
   int in_pipe[2], out_pipe[2], err_pipe[2];
   if (pipe(in_pipe) || pipe(out_pipe) || pipe(err_pipe)) throw std::runtime_error("pipe failed");
   pid_t pid = fork();
@@ -89,7 +109,7 @@ RunResult run_in(const std::string& dir, const std::string& input, const RunOpti
       rlimit rl{static_cast<rlim_t>(options.file_size_limit), static_cast<rlim_t>(options.file_size_limit)};
       setrlimit(RLIMIT_FSIZE, &rl);
     }
-    signal(SIGPIPE, SIG_DFL);
+    for (int sig : {SIGPIPE, SIGINT, SIGTERM}) signal(sig, SIG_DFL);
     execl(ORTELIX_BINARY, ORTELIX_BINARY, static_cast<char*>(nullptr));
     _exit(127);
   }
@@ -102,25 +122,26 @@ RunResult run_in(const std::string& dir, const std::string& input, const RunOpti
   std::size_t written = 0;
   int in_fd = in_pipe[1];
   fcntl(in_fd, F_SETFL, O_NONBLOCK);
-  if (input.empty() && options.close_stdin_after_input) {
+  const bool keep_stdin = options.signal != 0;
+  if (input.empty() && !keep_stdin) {
     close(in_fd);
     in_fd = -1;
   }
+  // A signal whose cue never shows ends the run after two minutes instead
+  // of leaving it waiting for an answer.
+  long deadline = keep_stdin ? now_ms() + 120000 : -1;
+  int to_send = keep_stdin ? SIGKILL : 0;
   bool out_open = true, err_open = true;
-  long deadline = options.signal_after_ms >= 0 ? now_ms() + options.signal_after_ms : -1;
   while (out_open || err_open) {
     pollfd fds[3];
-    int nfds = 0;
-    int out_i = -1, err_i = -1, in_i = -1;
+    int nfds = 0, out_i = -1, err_i = -1, in_i = -1;
     if (out_open) { fds[nfds] = {out_pipe[0], POLLIN, 0}; out_i = nfds++; }
     if (err_open) { fds[nfds] = {err_pipe[0], POLLIN, 0}; err_i = nfds++; }
     if (in_fd >= 0 && written < input.size()) { fds[nfds] = {in_fd, POLLOUT, 0}; in_i = nfds++; }
-    int timeout = -1;
-    if (deadline >= 0) timeout = static_cast<int>(std::max(0L, deadline - now_ms()));
-    int got = poll(fds, static_cast<nfds_t>(nfds), timeout);
-    if (got < 0 && errno == EINTR) continue;
+    int timeout = deadline >= 0 ? static_cast<int>(std::max(0L, deadline - now_ms())) : -1;
+    if (poll(fds, static_cast<nfds_t>(nfds), timeout) < 0 && errno == EINTR) continue;
     if (deadline >= 0 && now_ms() >= deadline) {
-      kill(pid, options.signal);
+      kill(pid, to_send);
       deadline = -1;
     }
     char buf[65536];
@@ -135,11 +156,15 @@ RunResult run_in(const std::string& dir, const std::string& input, const RunOpti
     };
     drain(out_i, out_pipe[0], result.stdout_text, out_open);
     drain(err_i, err_pipe[0], result.stderr_text, err_open);
+    if (to_send == SIGKILL && result.stdout_text.find(options.signal_after) != std::string::npos) {
+      to_send = options.signal;
+      deadline = now_ms() + options.signal_delay_ms;
+    }
     if (in_i >= 0 && (fds[in_i].revents & (POLLOUT | POLLERR | POLLHUP))) {
       ssize_t n = write(in_fd, input.data() + written, input.size() - written);
       if (n > 0) written += static_cast<std::size_t>(n);
       if (n < 0 && errno != EAGAIN) written = input.size();
-      if (written >= input.size() && options.close_stdin_after_input) {
+      if (written >= input.size() && !keep_stdin) {
         close(in_fd);
         in_fd = -1;
       }
@@ -156,15 +181,7 @@ RunResult run_in(const std::string& dir, const std::string& input, const RunOpti
   } else if (WIFSIGNALED(status)) {
     result.status = "exit " + std::to_string(128 + WTERMSIG(status));
   }
-  if (DIR* d = opendir(dir.c_str())) {
-    while (dirent* e = readdir(d)) {
-      std::string name = e->d_name;
-      std::string path = dir + "/" + name;
-      struct stat st {};
-      if (lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) result.files[name] = read_file(path);
-    }
-    closedir(d);
-  }
+  result.files = read_tree(dir);
   return result;
 }
 

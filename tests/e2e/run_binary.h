@@ -13,15 +13,21 @@ struct RunResult {
   // "exit N", or for a death by signal "exit 128+N" as a shell reports it
   // ("exit 134" after an abort).
   std::string status;
-  std::map<std::string, std::string> files;  // every regular file of the folder afterwards
+  // Every regular file under the folder afterwards, by relative path
+  // ("sub/rep.txt").
+  std::map<std::string, std::string> files;
 };
 
 struct RunOptions {
-  std::map<std::string, std::string> input_files;  // placed in the folder first
-  long file_size_limit = -1;                        // RLIMIT_FSIZE in bytes when >= 0
-  int signal_after_ms = -1;                         // send `signal` after this delay when >= 0
+  // Placed in the folder first; a relative path creates its folders.
+  std::map<std::string, std::string> input_files;
+  long file_size_limit = -1;  // RLIMIT_FSIZE in bytes when >= 0
+  // When `signal` is set, standard input stays open after the answers and
+  // the signal goes `signal_delay_ms` after the screen first shows
+  // `signal_after`.
   int signal = 0;
-  bool close_stdin_after_input = true;              // false: keep stdin open (signal tests)
+  std::string signal_after;
+  int signal_delay_ms = 0;
 };
 
 // A fresh empty folder under the system's temporary directory; removed by
@@ -45,6 +51,8 @@ RunResult run_in(const std::string& dir, const std::string& input, const RunOpti
 RunResult run_fresh(const std::string& input, const RunOptions& options = {});
 
 std::string read_file(const std::string& path);
+// Every regular file under `dir`, by path relative to it.
+std::map<std::string, std::string> read_tree(const std::string& dir);
 void write_file(const std::string& path, const std::string& content);
 
 // Replaces the seconds of every " Computation time:" line by "X": they
