@@ -18,7 +18,8 @@ inline const std::string kBanner =
     " Version 1.0\n Spatial variables for canonical ordination and regression.\n\n";
 inline const std::string kAskReport = kBanner +
     " This program can handle a maximum of   2000 objects.\n Name of output file containing the PCoA eigenvalues?\n";
-inline const std::string kAskVariable = "\n Name of output file containing the spatial\n variables (PCNM or monomials)?\n";
+inline const std::string kAskVariable =
+    "\n Name of output file containing the spatial\n variables (PCNM or monomials)?\n";
 inline const std::string kAskLayout =
     "\n Output the file of spatial variables in the following format:\n (1) A single line per object\n"
     " (2) Folded object vectors, 10 to 12 values per line\n (3) Canoco input file, FREE format\n";
@@ -71,11 +72,14 @@ inline const Question kAtDesign = then(kAtLayout, "design", "1\n", kAskDesign);
 inline const Question kAtObjects = then(kAtDesign, "number of objects", "1\n", "\n Number of objects?\n");
 inline const Question kAtGrid = then(kAtDesign, "grid size", "2\n",
                                      "\n Regular grid: \n number of rows and columns of points (two integers)\n");
-inline const Question kAtSave = then(kAtGrid, "save", "3 2\n", "\n Save the file of X-Y coordinates?\n (0) No, (1) Yes\n",
-                                     " Regular grid containing\n      3 horizontal points\n      2 vertical points\n\n");
+inline const Question kAtSave =
+    then(kAtGrid, "save", "3 2\n", "\n Save the file of X-Y coordinates?\n (0) No, (1) Yes\n",
+         " Regular grid containing\n      3 horizontal points\n      2 vertical points\n\n");
 inline const Question kAtMethod = then(kAtObjects, "method", "10\n", kAskMethod, kTransectRecord);
-inline const Question kAtOrder = then(kAtMethod, "order", "2\n", kRanging + "\n Order of the polynomial? 2 to 5\n", kRanging);
-inline const Question kAtLimit = then(kAtMethod, "truncation limit", "1\n", kRanging + kAskLimit, kRanging + kPcnmHeading);
+inline const Question kAtOrder =
+    then(kAtMethod, "order", "2\n", kRanging + "\n Order of the polynomial? 2 to 5\n", kRanging);
+inline const Question kAtLimit =
+    then(kAtMethod, "truncation limit", "1\n", kRanging + kAskLimit, kRanging + kPcnmHeading);
 
 // The run ends on `answer` at `q` with the diagnostic `err`, nothing more
 // on the screen or in the files.
@@ -97,8 +101,11 @@ inline void expect_case(const std::string& name, const RunResult& r, const std::
   EXPECT_EQ(mask_time(case_file(name, "expected.stdout")), mask_time(r.stdout_text));
   EXPECT_EQ(case_file(name, "expected.stderr"), r.stderr_text);
   EXPECT_EQ("exit 0", r.status);
-  EXPECT_EQ(mask_time(case_file(name, "expected.files/rep.txt")), mask_time(r.files.count("rep.txt") ? r.files.at("rep.txt") : ""));
-  EXPECT_EQ(case_file(name, "expected.files/var.txt"), r.files.count(var_name) ? r.files.at(var_name) : "(missing)");
+  auto file = [&](const std::string& file_name) {
+    return r.files.count(file_name) ? r.files.at(file_name) : "(missing)";
+  };
+  EXPECT_EQ(mask_time(case_file(name, "expected.files/rep.txt")), mask_time(file("rep.txt")));
+  EXPECT_EQ(case_file(name, "expected.files/var.txt"), file(var_name));
 }
 
 }  // namespace ortelix::e2e

@@ -27,7 +27,9 @@ RunResult run_on(const std::string& sites, const std::string& limit = "1.2") {
 }
 
 std::string replace_all(std::string s, const std::string& from, const std::string& to) {
-  for (std::size_t at = 0; (at = s.find(from, at)) != std::string::npos; at += to.size()) s.replace(at, from.size(), to);
+  for (std::size_t at = 0; (at = s.find(from, at)) != std::string::npos; at += to.size()) {
+    s.replace(at, from.size(), to);
+  }
   return s;
 }
 

@@ -118,7 +118,9 @@ struct Reference {
       } else {
         if (point) token += text[i++];
         while (point && digit(at(i))) token += text[i++];
-        if (token.find_first_of("0123456789") == std::string::npos) return !point && at(i) == '*' ? kBadCount : kNotANumber;
+        if (token.find_first_of("0123456789") == std::string::npos) {
+          return !point && at(i) == '*' ? kBadCount : kNotANumber;
+        }
         if (exponent(at(i))) {
           ++i;
           token += 'e';

@@ -1,8 +1,8 @@
 // The correlation check of supplementary objects: the largest absolute
 // correlation over distinct pairs, the first variable without variance (a
-// rounding-negative or NaN variance included), standardized columns; then
-// the fast path against the literal steps, bit for bit, at sizes that
-// straddle the vector and block widths.
+// rounding-negative or NaN variance included), standardized columns; the
+// fast path against the literal steps, bit for bit, at sizes that straddle
+// the vector and block widths.
 
 #include <gtest/gtest.h>
 
@@ -41,20 +41,16 @@ std::vector<double> run(F correl_of, Matrix& x, int n, int nvar, CorrelResult* r
 // every column comes back with mean 0 and standard deviation 1 with divisor
 // n - 1.
 TEST(Correl, LargestAbsoluteCorrelationAndZeroVariance) {
-  const double u[] = {0.5, 0.5, -0.5, -0.5}, v[] = {0.5, -0.5, 0.5, -0.5}, w[] = {0.5, -0.5, -0.5, 0.5};
-  std::vector<double> x1(4), x2(4), x3(4);
-  for (int i = 0; i < 4; ++i) {
-    x1[i] = u[i];
-    x2[i] = -0.8 * u[i] + 0.6 * v[i];
-    x3[i] = 0.3 * u[i] + std::sqrt(0.91) * w[i];
-  }
+  const double s = 0.5 * std::sqrt(0.91);
+  const std::vector<double> x1 = {0.5, 0.5, -0.5, -0.5}, x2 = {-0.1, -0.7, 0.7, 0.1},
+                            x3 = {0.15 + s, 0.15 - s, -0.15 - s, -0.15 + s};
   struct Case {
     Rows columns;
     double largest;
     int zero_variance;
   };
   for (const Case& c : {Case{{{1, 2, 3, 4}}, 0.0, 0}, Case{{x1, x2, x3}, 0.8, 0}, Case{{x3, x2, x1}, 0.8, 0},
-                        Case{{x1, x3}, 0.3, 0}, Case{{x2, x3}, 0.24, 0}, Case{{{1, 4, 2, 8, 5}, {5, 11, 7, 19, 13}}, 1.0, 0},
+                        Case{{x1, x3}, 0.3, 0}, Case{{x2, x3}, 0.24, 0}, Case{{{1, 4, 2, 8}, {5, 11, 7, 19}}, 1.0, 0},
                         Case{{{1, 2, 3}, {5, 5, 5}, {7, 7, 7}}, 0.0, 2}, Case{{{1, 2, 3}, {0.1, 0.1, 0.1}}, 0.0, 2},
                         Case{{{1, 2, 3}, {1, kNaN, 3}}, 0.0, 2}}) {
     const int n = static_cast<int>(c.columns[0].size()), nvar = static_cast<int>(c.columns.size());
@@ -81,12 +77,6 @@ TEST(Correl, LargestAbsoluteCorrelationAndZeroVariance) {
 TEST(CorrelBitIdentity, RandomVariablesAcrossBlockSizes) {
   std::mt19937_64 rng(1);
   std::uniform_real_distribution<double> u(-1.0, 1.0);
-  auto expect_as_literal = [](const Matrix& x, int n, int nvar) {
-    Matrix want = x, got = x;
-    EXPECT_TRUE(same_bits(run(bench::literal::correl, want, n, nvar), run(correl, got, n, nvar),
-                          "x, corlin, xprime, vsum, vsumsq, vmean, vsd, result"))
-        << n << " objects, " << nvar << " variables";
-  };
   for (int n : {2, 3, 9, 40, 150}) {
     for (int nvar : {1, 2, 7, 8, 31, 32, 33, 65, 140}) {
       Matrix x(150);
@@ -94,14 +84,10 @@ TEST(CorrelBitIdentity, RandomVariablesAcrossBlockSizes) {
       for (int j = 1; j <= nvar; ++j) {
         for (int i = 1; i <= n; ++i) x(i, j) = u(rng) * (1 + j % 5) + 0.3 * j;
       }
-      expect_as_literal(x, n, nvar);
-      // The first variable without variance, constant or NaN.
-      if (n != 40 || nvar != 65) continue;
-      for (int i = 1; i <= n; ++i) x(i, 24) = 0.25;
-      x(5, 31) = kNaN;
-      expect_as_literal(x, n, nvar);
-      for (int i = 1; i <= n; ++i) x(i, 24) = 0.25 + i;
-      expect_as_literal(x, n, nvar);
+      Matrix want = x;
+      EXPECT_TRUE(same_bits(run(bench::literal::correl, want, n, nvar), run(correl, x, n, nvar),
+                            "x, corlin, xprime, vsum, vsumsq, vmean, vsd, result"))
+          << n << " objects, " << nvar << " variables";
     }
   }
 }

@@ -30,8 +30,7 @@ struct Kernel {
   std::function<bool(double*, double*, int, int, double*)> tqli;
 };
 
-// The literal kernels first.
-std::vector<Kernel> kernels(bool two_threads = true) {
+std::vector<Kernel> kernels(bool two_threads = true) {  // the literal ones first
   std::vector<Kernel> k = {{"reference", tred2_reference, tqli_reference}, {"product", tred2, tqli}};
   for (Isa isa : {Isa::kGeneric, Isa::kAvx2, Isa::kAvx512}) {
     for (int threads = 1; threads <= (two_threads ? 2 : 1) && isa_supported(isa); ++threads) {
@@ -58,59 +57,50 @@ struct Result {
   }
 };
 
-void expect_near(const std::vector<double>& want, const std::vector<double>& got, const std::string& what,
-                 double tolerance = 1e-15) {
-  ASSERT_EQ(want.size(), got.size()) << what;
-  for (std::size_t k = 0; k < want.size(); ++k) EXPECT_NEAR(want[k], got[k], tolerance) << what << " " << k;
+void expect_near(const std::vector<double>& want, const std::vector<double>& got, double tolerance = 1e-15) {
+  ASSERT_EQ(want.size(), got.size());
+  for (std::size_t k = 0; k < want.size(); ++k) EXPECT_NEAR(want[k], got[k], tolerance) << "element " << k;
 }
 
-// The n x n block, row by row.
-std::vector<double> rows_of(const Matrix& m) {
-  std::vector<double> v;
+// The vectors, then the n x n block of the matrix row by row.
+std::vector<double> flat(std::vector<double> a, const std::vector<double>& b, const Matrix& m) {
+  a.insert(a.end(), b.begin(), b.end());
   for (int i = 1; i <= m.n; ++i) {
-    for (int j = 1; j <= m.n; ++j) v.push_back(m(i, j));
+    for (int j = 1; j <= m.n; ++j) a.push_back(m(i, j));
   }
-  return v;
+  return a;
 }
 
 // After tred2: diagonal, off-diagonal and Q; after tqli: eigenvalues and
-// eigenvectors.
+// eigenvectors (none where not worked out).
 TEST(Eigen, WorkedByHand) {
   const double h = std::sqrt(0.5);
-  const std::vector<double> values = {3, -1, 7, 0, 2, 7};
-  Matrix diagonal(6), identity(6);
-  for (int i = 1; i <= 6; ++i) {
-    diagonal(i, i) = values[i - 1];
-    identity(i, i) = 1;
-  }
   struct Case {
     const char* what;
-    Matrix a;
-    std::vector<double> diag, offdiag, q, eigenvalues, vectors;
+    Rows a;
+    std::vector<double> reduced, decomposed;
   };
   const Case cases[] = {
-      {"order one", Matrix::of({{3.5}}), {3.5}, {0}, {1}, {3.5}, {1}},
-      {"diagonal: every scale below the tolerance, order and identity kept", diagonal, values, std::vector<double>(6, 0.0), rows_of(identity), values, rows_of(identity)},
-      {"a row whose left part sums below the tolerance is not reduced", Matrix::of({{1, 0.5, 4e-9}, {0.5, 2, 5e-9}, {4e-9, 5e-9, 3}}), {1, 2, 3},
-       {0, 0.5, 5e-9}, {1, 0, 0, 0, 1, 0, 0, 0, 1}, {}, {}},
-      {"f = -0.0 counts as non-negative: g = -sqrt(h) = -1", Matrix::of({{1, 0, 1}, {0, 2, -0.0}, {1, -0.0, 3}}), {2, 1, 3}, {0, 0, -1},
-       {0, -1, 0, -1, 0, 0, 0, 0, 1}, {}, {}},
-      {"shift ratio g = 0 / (2 e) = -0.0 takes r' = +r: 1.5 first", Matrix::of({{1, -0.5}, {-0.5, 1}}), {}, {}, {}, {1.5, 0.5}, {h, h, -h, h}},
+      {"order one", {{3.5}}, {3.5, 0, 1}, {3.5, 1}},
+      {"diagonal: every scale below the tolerance, order and identity kept",
+       {{3, 0, 0, 0}, {0, -1, 0, 0}, {0, 0, 0, 0}, {0, 0, 0, 7}},
+       {3, -1, 0, 7, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1},
+       {3, -1, 0, 7, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}},
+      {"a row whose left part sums below the tolerance is not reduced",
+       {{1, 0.5, 4e-9}, {0.5, 2, 5e-9}, {4e-9, 5e-9, 3}},
+       {1, 2, 3, 0, 0.5, 5e-9, 1, 0, 0, 0, 1, 0, 0, 0, 1}, {}},
+      {"f = -0.0 counts as non-negative: g = -sqrt(h) = -1", {{1, 0, 1}, {0, 2, -0.0}, {1, -0.0, 3}},
+       {2, 1, 3, 0, 0, -1, 0, -1, 0, -1, 0, 0, 0, 0, 1}, {}},
+      {"shift ratio g = 0 / (2 e) = -0.0 takes r' = +r: 1.5 comes first", {{1, -0.5}, {-0.5, 1}}, {},
+       {1.5, 0.5, h, h, -h, h}},
   };
   for (const Kernel& k : kernels()) {
     for (const Case& c : cases) {
       SCOPED_TRACE(k.name + ": " + c.what);
-      Result r(k, c.a);
+      Result r(k, Matrix::of(c.a));
       ASSERT_TRUE(r.converged);
-      if (!c.q.empty()) {
-        expect_near(c.diag, r.diag, "diagonal");
-        expect_near(c.offdiag, r.offdiag, "off-diagonal");
-        expect_near(c.q, rows_of(r.q), "Q");
-      }
-      if (!c.vectors.empty()) {
-        expect_near(c.eigenvalues, r.values, "eigenvalues");
-        expect_near(c.vectors, rows_of(r.vectors), "eigenvectors");
-      }
+      if (!c.reduced.empty()) expect_near(c.reduced, flat(r.diag, r.offdiag, r.q));
+      if (!c.decomposed.empty()) expect_near(c.decomposed, flat(r.values, {}, r.vectors));
     }
   }
 }
@@ -140,11 +130,10 @@ TEST(Eigen, OffDiagonalBelowToleranceSplits) {
   }
 }
 
-// Q diag(lambda) Q^T with Q the reflection I - 2 u u^T / (u^T u): A v =
-// lambda v to within twice the tolerance (the QL step stops once an
-// off-diagonal element is below it, and the two beside an eigenvalue perturb
-// its residual by at most that much each), V^T V = I, and the eigenvalues
-// built in, equal ones included.
+// Q diag(lambda) Q^T, Q the reflection I - 2 u u^T / (u^T u): V^T V = I, the
+// eigenvalues built in (equal ones included), and A v = lambda v within twice
+// the tolerance: the QL step stops once an off-diagonal element is below it,
+// and the two beside an eigenvalue perturb its residual by that much each.
 TEST(Eigen, KnownEigenvalues) {
   std::vector<std::pair<std::vector<double>, Matrix>> cases;
   for (auto [lambda, u] : {std::pair<std::vector<double>, std::vector<double>>{{5, 3, 3, -1, 0.5}, {1, 2, -1, 0.5, 3}},
@@ -181,18 +170,19 @@ TEST(Eigen, KnownEigenvalues) {
         }
       }
       std::sort(r.values.begin(), r.values.end());
-      expect_near(lambda, r.values, "eigenvalues", 1e-13);
+      expect_near(lambda, r.values, 1e-13);
     }
   }
 }
 
-// Every kernel gives the bits of the literal ones: the matrix, diagonal and
-// off-diagonal after tred2, the outcome, eigenvalues and eigenvectors after
-// tqli.
+// Every kernel gives the bits of the literal ones: matrix, diagonal and
+// off-diagonal after tred2, outcome, eigenvalues and eigenvectors after tqli.
 void expect_identical(const std::string& name, const Matrix& m, bool two_threads = true) {
   auto bits = [&](const Kernel& k) {
     Result r(k, m);
-    for (const auto* v : {&r.diag, &r.offdiag, &r.values, &r.vectors.a}) r.q.a.insert(r.q.a.end(), v->begin(), v->end());
+    for (const auto* v : {&r.diag, &r.offdiag, &r.values, &r.vectors.a}) {
+      r.q.a.insert(r.q.a.end(), v->begin(), v->end());
+    }
     r.q.a.push_back(r.converged);
     return r.q.a;
   };
@@ -222,11 +212,10 @@ TEST(EigenBitIdentity, SmallMatricesOfEveryShape) {
       repeated.sym(i + 1, i, 1.0);
     }
     if (n % 2 == 1) repeated(n, n) = 3.0;
-    const std::string order = " n=" + std::to_string(n);
-    expect_identical("dense" + order, dense, two);
-    expect_identical("diagonal" + order, diagonal, two);
-    expect_identical("split" + order, split, two);
-    expect_identical("repeated eigenvalues" + order, repeated, two);
+    for (const auto& [name, m] : {std::pair{"dense", &dense}, {"diagonal", &diagonal}, {"split", &split},
+                                  {"repeated eigenvalues", &repeated}}) {
+      expect_identical(name + (" n=" + std::to_string(n)), *m, two);
+    }
   }
   // NaN never compares below the tolerance, so the first eigenvalue never
   // settles and the iteration limit ends the QL step, for every kernel.
@@ -271,7 +260,8 @@ TEST(EigenBitIdentity, PrincipalCoordinateMatricesOfTransectsGridsAndRandomSites
         xy[1].push_back(r * 0.4);
       }
     }
-    expect_identical("grid " + std::to_string(rows) + "x" + std::to_string(cols), pcnm_matrix(xy, 0.4 * std::sqrt(2.0)));
+    expect_identical("grid " + std::to_string(rows) + "x" + std::to_string(cols),
+                     pcnm_matrix(xy, 0.4 * std::sqrt(2.0)));
   }
   std::mt19937_64 rng(42);
   std::uniform_real_distribution<double> pos(0.0, 10.0);
