@@ -97,7 +97,7 @@ inline std::string case_file(const std::string& name, const std::string& file) {
 }
 
 // The run gave exactly what the case folder `name` expects.
-inline void expect_case(const std::string& name, const RunResult& r, const std::string& var_name = "var.txt") {
+inline void expect_case(const std::string& name, const RunResult& r) {
   EXPECT_EQ(mask_time(case_file(name, "expected.stdout")), mask_time(r.stdout_text));
   EXPECT_EQ(case_file(name, "expected.stderr"), r.stderr_text);
   EXPECT_EQ("exit 0", r.status);
@@ -105,7 +105,7 @@ inline void expect_case(const std::string& name, const RunResult& r, const std::
     return r.files.count(file_name) ? r.files.at(file_name) : "(missing)";
   };
   EXPECT_EQ(mask_time(case_file(name, "expected.files/rep.txt")), mask_time(file("rep.txt")));
-  EXPECT_EQ(case_file(name, "expected.files/var.txt"), file(var_name));
+  EXPECT_EQ(case_file(name, "expected.files/var.txt"), file("var.txt"));
 }
 
 }  // namespace ortelix::e2e
