@@ -47,16 +47,17 @@ void edit_fixed(std::string& out, double value, int w, int d) {
   }
   char* end = r.ptr;
   if (d == 0) *end++ = '.';
-  int len = static_cast<int>(end - buf);
   bool nonzero = false;
   for (char* c = buf; c < end; ++c) {
     if (*c >= '1' && *c <= '9') { nonzero = true; break; }
   }
-  bool minus = std::signbit(value) && nonzero;
-  int n = len + (minus ? 1 : 0);
-  const char* start = buf;
-  if (n == w + 1 && buf[0] == '0') {
-    ++start;
+  place_fixed(out, std::string_view(buf, static_cast<std::size_t>(end - buf)), std::signbit(value) && nonzero, w);
+}
+
+void place_fixed(std::string& out, std::string_view digits, bool minus, int w) {
+  int n = static_cast<int>(digits.size()) + (minus ? 1 : 0);
+  if (n == w + 1 && digits[0] == '0') {
+    digits.remove_prefix(1);
     --n;
   }
   if (n > w) {
@@ -65,7 +66,7 @@ void edit_fixed(std::string& out, double value, int w, int d) {
   }
   out.append(static_cast<std::size_t>(w - n), ' ');
   if (minus) out += '-';
-  out.append(start, static_cast<std::size_t>(end - start));
+  out.append(digits);
 }
 
 void edit_alpha(std::string& out, std::string_view text, int w) {

@@ -18,6 +18,11 @@ void edit_integer(std::string& out, std::int64_t value, int w);
 // w asterisks.
 void edit_fixed(std::string& out, double value, int w, int d);
 
+// The last step of Fw.d, shared by every F editor: `digits` is the rounded
+// magnitude with its point ("0.50000", "12."); the sign, the dropped leading
+// "0" and the asterisks are decided here.
+void place_fixed(std::string& out, std::string_view digits, bool minus, int w);
+
 // Aw: w - length blanks and the item, or the item's first w characters.
 void edit_alpha(std::string& out, std::string_view text, int w);
 

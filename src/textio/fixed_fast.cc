@@ -84,26 +84,12 @@ void edit_fixed_fast(std::string& out, double value, int w, int d) {
   } while (v != 0);
   while (len < d + 1) digits[len++] = '0';  // "0.000123": a zero integer part
   // digits[] holds the number backwards: len - d integer digits, d decimals.
-  const bool minus = std::signbit(value) && q != 0;
-  const int integer_digits = len - d;
-  int n = len + 1 + (minus ? 1 : 0);
-  bool drop_zero = false;
-  if (n == w + 1 && integer_digits == 1 && digits[len - 1] == '0') {
-    drop_zero = true;
-    --n;
-  }
-  if (n > w) {
-    out.append(static_cast<std::size_t>(w), '*');
-    return;
-  }
-  out.append(static_cast<std::size_t>(w - n), ' ');
-  if (minus) out += '-';
-  for (int i = len - 1; i >= d; --i) {
-    if (drop_zero && i == len - 1) continue;
-    out += digits[i];
-  }
-  out += '.';
-  for (int i = d - 1; i >= 0; --i) out += digits[i];
+  char text[26];
+  int t = 0;
+  for (int i = len - 1; i >= d; --i) text[t++] = digits[i];
+  text[t++] = '.';
+  for (int i = d - 1; i >= 0; --i) text[t++] = digits[i];
+  place_fixed(out, std::string_view(text, static_cast<std::size_t>(t)), std::signbit(value) && q != 0, w);
 #endif
 }
 
