@@ -1,22 +1,13 @@
 #include "pcnm/fast_eigen.h"
 
-#include <pthread.h>
-#include <sched.h>
-
 #include <algorithm>
 #include <cstdint>
-#include <atomic>
-#include <chrono>
 #include <cmath>
-#include <condition_variable>
-#include <csignal>
-#include <mutex>
-#include <system_error>
-#include <thread>
 #include <vector>
 
 #include "pcnm/constants.h"
 #include "pcnm/reference_eigen.h"
+#include "pcnm/team.h"
 
 namespace ortelix::pcnm {
 
@@ -64,116 +55,6 @@ namespace {
 // Below this many rows a step is not worth handing half of to the second
 // thread (automatic mode only; the split never changes a result).
 constexpr int kMinParallelRows = 640;
-
-// The calling thread and at most one worker. A job is split in two fixed
-// halves decided by the caller, never by timing, so the results cannot
-// depend on the scheduling. The worker never writes output and never sees
-// SIGINT or SIGTERM: the text layer's handler relies on the main thread
-// receiving them.
-class Team {
- public:
-  explicit Team(int threads) {
-    if (threads < 2) return;
-    sigset_t blocked, previous;
-    sigemptyset(&blocked);
-    sigaddset(&blocked, SIGINT);
-    sigaddset(&blocked, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &blocked, &previous);
-    try {
-      worker_ = std::thread([this] { serve(); });
-    } catch (const std::system_error&) {
-      // No second thread to be had (a process limit): the same work, and
-      // the same results, on this one.
-    }
-    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
-  }
-  ~Team() {
-    if (!worker_.joinable()) return;
-    quit_ = true;
-    signal(start_, start_.load(std::memory_order_relaxed) + 1);
-    worker_.join();
-  }
-  Team(const Team&) = delete;
-  Team& operator=(const Team&) = delete;
-
-  bool parallel() const { return worker_.joinable(); }
-
-  // job(part) for part 0 here and part 1 on the worker (or both here).
-  template <typename Job>
-  void run(bool split, const Job& job) {
-    if (!split || !parallel()) {
-      job(0);
-      job(1);
-      return;
-    }
-    context_ = &job;
-    call_ = [](const void* context, int part) { (*static_cast<const Job*>(context))(part); };
-    const unsigned generation = start_.load(std::memory_order_relaxed) + 1;
-    signal(start_, generation);
-    job(0);
-    unsigned done = done_.load(std::memory_order_acquire);
-    while (done != generation) done = await_change(done_, done);
-  }
-
- private:
-  void serve() {
-    // Generation 0 is the one before any job: the first job may be handed
-    // over before this thread gets to run.
-    unsigned seen = 0;
-    for (;;) {
-      seen = await_change(start_, seen);
-      if (quit_) return;
-      call_(context_, 1);
-      signal(done_, seen);
-    }
-  }
-
-  void signal(std::atomic<unsigned>& flag, unsigned value) {
-    flag.store(value, std::memory_order_release);
-    { std::lock_guard<std::mutex> lock(mutex_); }  // a waiter is either asleep or will see the value
-    wake_.notify_all();
-  }
-
-  // Waits until `flag` differs from `old`: a spin of 50 microseconds, about
-  // the serial work between two hand-overs, then sleep. Longer spins save a
-  // little on an idle machine and lose much when the other thread has been
-  // preempted. The spin has no pause instruction: under a hypervisor a run
-  // of pauses can hand the processor to another guest for longer than the
-  // wait itself.
-  unsigned await_change(const std::atomic<unsigned>& flag, unsigned old) {
-    const auto give_up = std::chrono::steady_clock::now() + std::chrono::microseconds(50);
-    for (;;) {
-      for (int i = 0; i < 256; ++i) {
-        unsigned now = flag.load(std::memory_order_acquire);
-        if (now != old) return now;
-      }
-      if (std::chrono::steady_clock::now() > give_up) break;
-    }
-    std::unique_lock<std::mutex> lock(mutex_);
-    wake_.wait(lock, [&] { return flag.load(std::memory_order_acquire) != old; });
-    return flag.load(std::memory_order_acquire);
-  }
-
-  std::thread worker_;
-  std::atomic<unsigned> start_{0};
-  std::atomic<unsigned> done_{0};
-  std::mutex mutex_;
-  std::condition_variable wake_;
-  const void* context_ = nullptr;
-  void (*call_)(const void*, int) = nullptr;
-  bool quit_ = false;
-};
-
-// Processors this process may run on: the affinity mask where there is
-// one (a process pinned to one processor must not spin waiting for a
-// second thread that cannot run).
-unsigned usable_processors() {
-#ifdef __linux__
-  cpu_set_t set;
-  if (sched_getaffinity(0, sizeof set, &set) == 0) return static_cast<unsigned>(CPU_COUNT(&set));
-#endif
-  return std::thread::hardware_concurrency();
-}
 
 int team_size(const FastOptions& options, int n) {
   if (options.threads == 1 || options.threads == 2) return options.threads;
