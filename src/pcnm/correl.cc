@@ -40,11 +40,10 @@ void produit(const double* a, const double* b, double* c, std::int32_t m, std::i
   fast_kernels(Isa::kAuto).cross_products(a, b, c, ld, k, 0, m, 0, q);
 }
 
-CorrelResult correl(std::int32_t n, std::int32_t nvar, double* x, std::int32_t ld, double* vsum, double* vsumsq,
-                    double* vmean, double* vsd, double* corlin, double* xprime) {
+std::int32_t standardize(std::int32_t n, std::int32_t nvar, double* x, std::int64_t ld, double* vsum,
+                         double* vsumsq, double* vmean, double* vsd) {
   const long l = ld;
   const double dn = static_cast<double>(n);
-  CorrelResult result;
   // Column by column: each sum still runs over the objects in increasing
   // order, and the column is read contiguously.
   for (long j = 0; j < nvar; ++j) {
@@ -66,15 +65,22 @@ CorrelResult correl(std::int32_t n, std::int32_t nvar, double* x, std::int32_t l
     vsd[j] = (variance >= 0.0) ? std::sqrt(variance) : 0.0;
   }
   for (long j = 0; j < nvar; ++j) {
-    if (vsd[j] < kTol) {
-      result.zero_variance = static_cast<std::int32_t>(j + 1);
-      return result;
-    }
+    if (vsd[j] < kTol) return static_cast<std::int32_t>(j + 1);
   }
   for (long j = 0; j < nvar; ++j) {
     double* col = x + j * l;
     for (long i = 0; i < n; ++i) col[i] = (col[i] - vmean[j]) / vsd[j];
   }
+  return 0;
+}
+
+CorrelResult correl(std::int32_t n, std::int32_t nvar, double* x, std::int32_t ld, double* vsum, double* vsumsq,
+                    double* vmean, double* vsd, double* corlin, double* xprime) {
+  const long l = ld;
+  const double dn = static_cast<double>(n);
+  CorrelResult result;
+  result.zero_variance = standardize(n, nvar, x, ld, vsum, vsumsq, vmean, vsd);
+  if (result.zero_variance != 0) return result;
   for (long i0 = 0; i0 < n; i0 += kTile) {
     for (long j0 = 0; j0 < nvar; j0 += kTile) {
       for (long i = i0; i < std::min<long>(n, i0 + kTile); ++i) {

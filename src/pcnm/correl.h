@@ -14,6 +14,14 @@ struct CorrelResult {
   double largest = 0;  // largest |correlation| between two different variables
 };
 
+// The standardization of correl alone: vsum, vsumsq, vmean and vsd receive
+// the sums, sums of squares, means and standard deviations (divisor n - 1)
+// of columns 1..nvar over rows 1..n; then, unless a standard deviation is
+// below kTol, each column becomes (x - mean) / sd in place. Returns the
+// 1-based number of the first variable without variance, or 0.
+std::int32_t standardize(std::int32_t n, std::int32_t nvar, double* x, std::int64_t ld, double* vsum,
+                         double* vsumsq, double* vmean, double* vsd);
+
 // Standardizes columns 1..nvar of x over rows 1..n in place (mean 0,
 // standard deviation 1 with divisor n - 1), puts their transpose in xprime
 // and their correlation matrix in corlin. A variance that rounding makes
