@@ -20,13 +20,13 @@ bool parse_count(const std::string& text, long max, long& value) {
   return value >= 1 && value <= max;
 }
 
-std::string parse_design(int argc, char** argv, int& i, Sites& sites) {
+std::string parse_design(int argc, char** argv, int& i, Sites& sites, long max_sites) {
   const std::string option = argv[i];
   long rows = 0, cols = 0;
-  const std::string limit = std::to_string(kMaxSites);
+  const std::string limit = std::to_string(max_sites);
   if (option == "--transect") {
     if (i + 1 >= argc) return "--transect needs the number of points";
-    if (!parse_count(argv[i + 1], kMaxSites, rows)) {
+    if (!parse_count(argv[i + 1], max_sites, rows)) {
       return "--transect: '" + std::string(argv[i + 1]) + "' is not a number of points from 1 to " + limit;
     }
     sites = transect_sites(rows);
@@ -34,10 +34,10 @@ std::string parse_design(int argc, char** argv, int& i, Sites& sites) {
     return "";
   }
   if (i + 2 >= argc) return "--grid needs two numbers: rows (X positions) and columns (Y positions)";
-  if (!parse_count(argv[i + 1], kMaxSites, rows) || !parse_count(argv[i + 2], kMaxSites, cols)) {
+  if (!parse_count(argv[i + 1], max_sites, rows) || !parse_count(argv[i + 2], max_sites, cols)) {
     return "--grid: '" + std::string(argv[i + 1]) + " " + argv[i + 2] + "' are not two numbers from 1 to " + limit;
   }
-  if (rows * cols > kMaxSites) {
+  if (rows * cols > max_sites) {
     return "--grid " + std::to_string(rows) + " " + std::to_string(cols) + ": " + std::to_string(rows * cols) +
            " points, the program generates at most " + limit;
   }

@@ -20,8 +20,9 @@ std::string exact_number(double value);
 bool parse_count(const std::string& text, long max, long& value);
 
 // "--transect N" or "--grid ROWS COLS" at argv[i]: the positions that the
-// program generates for that design. Advances i past the option's values;
-// returns an error message on bad values, else "".
-std::string parse_design(int argc, char** argv, int& i, Sites& sites);
+// program generates for that design, at most `max_sites` of them. Advances
+// i past the option's values; returns an error message on bad values, else
+// "".
+std::string parse_design(int argc, char** argv, int& i, Sites& sites, long max_sites = kMaxSites);
 
 }  // namespace ortelix::tools

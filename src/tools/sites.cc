@@ -81,7 +81,7 @@ bool looks_like_xy_list(const TextSource& source) {
   return any;
 }
 
-std::optional<std::string> read_coordinates(TextSource& source, Sites& sites) {
+std::optional<std::string> read_coordinates(TextSource& source, Sites& sites, long max_sites) {
   sites = Sites{};
   std::int32_t n = 0, p = 0, nsup = 0;
   std::size_t line = 0;
@@ -97,10 +97,10 @@ std::optional<std::string> read_coordinates(TextSource& source, Sites& sites) {
                        ": at least 1 site and 1 coordinate are needed, and no negative number of "
                        "supplementary sites");
   }
-  if (static_cast<long>(n) + nsup > kMaxSites) {
+  if (static_cast<long>(n) + nsup > max_sites) {
     return at_line(source, header_line,
                    "header " + header + ": " + std::to_string(static_cast<long>(n) + nsup) +
-                       " sites, the program accepts at most " + std::to_string(kMaxSites));
+                       " sites, the program accepts at most " + std::to_string(max_sites));
   }
   if (p > kMaxSites) {
     return at_line(source, header_line,
@@ -154,11 +154,11 @@ Sites grid_sites(long rows, long cols) {
   return s;
 }
 
-std::optional<std::string> read_coordinate_file(const std::string& path, Sites& sites) {
+std::optional<std::string> read_coordinate_file(const std::string& path, Sites& sites, long max_sites) {
   std::string text;
   if (auto err = read_whole_file(path, text)) return path + ": " + *err;
   TextSource source(path, std::move(text));
-  return read_coordinates(source, sites);
+  return read_coordinates(source, sites, max_sites);
 }
 
 std::optional<std::string> read_sites_file(const std::string& path, Sites& sites) {
@@ -166,7 +166,7 @@ std::optional<std::string> read_sites_file(const std::string& path, Sites& sites
   if (auto err = read_whole_file(path, text)) return path + ": " + *err;
   TextSource source(path, std::move(text));
   if (looks_like_xy_list(source)) return read_xy_list(source, sites);
-  return read_coordinates(source, sites);
+  return read_coordinates(source, sites, kMaxSites);
 }
 
 }  // namespace ortelix::tools

@@ -1,0 +1,179 @@
+#include "large/lanczos.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+
+#include <Eigen/Core>
+#include <Spectra/SymEigsSolver.h>
+
+#include "large/progress.h"
+
+namespace ortelix::large {
+namespace {
+
+// Products with the operator per application of the filter. Each
+// application costs `kDegree` passes over the near pairs and saves the
+// solver about as many Lanczos steps, each of which orthogonalizes against
+// all the vectors it keeps; past this degree the passes cost more than the
+// steps they save.
+constexpr int kDegree = 20;
+
+// Spectra's convergence test on the filtered operator: a Ritz pair is taken
+// once its residual estimate is below this times its Ritz value.
+constexpr double kSolverTolerance = 1e-10;
+
+// The operators in the form Spectra takes them.
+class Plain {
+ public:
+  using Scalar = double;
+  Plain(const SymmetricOperator& op, Progress* progress) : op_(op), progress_(progress) {}
+  Eigen::Index rows() const { return op_.size(); }
+  Eigen::Index cols() const { return op_.size(); }
+  void perform_op(const double* x, double* y) const {
+    op_.apply(x, y);
+    ++products;
+    if (progress_) progress_->detail(std::to_string(products) + " products");
+  }
+  mutable std::uint64_t products = 0;
+
+ private:
+  const SymmetricOperator& op_;
+  Progress* progress_;
+};
+
+// The Chebyshev polynomial of degree m of the operator that maps [lower,
+// cut] onto [-1, 1], scaled by its value at `upper` so that nothing
+// overflows (the three-term recurrence of Zhou and Saad, 2007).
+class Filter {
+ public:
+  using Scalar = double;
+  Filter(const Plain& op, int m, double lower, double cut, double upper)
+      : op_(op), m_(m), e_((cut - lower) / 2), c_((cut + lower) / 2), sigma1_(e_ / (upper - c_)),
+        y0_(op.rows()), y1_(op.rows()), w_(op.rows()) {}
+  Eigen::Index rows() const { return op_.rows(); }
+  Eigen::Index cols() const { return op_.cols(); }
+  void perform_op(const double* x, double* y) const {
+    const long n = op_.rows();
+    double sigma = sigma1_;
+    const double tau = 2 / sigma1_;
+    op_.perform_op(x, w_.data());
+    for (long i = 0; i < n; ++i) {
+      y0_[i] = x[i];
+      y1_[i] = (w_[i] - c_ * x[i]) * (sigma / e_);
+    }
+    for (int step = 2; step <= m_; ++step) {
+      const double next = 1 / (tau - sigma);
+      op_.perform_op(y1_.data(), w_.data());
+      for (long i = 0; i < n; ++i) {
+        const double v = (2 * next / e_) * (w_[i] - c_ * y1_[i]) - (sigma * next) * y0_[i];
+        y0_[i] = y1_[i];
+        y1_[i] = v;
+      }
+      sigma = next;
+    }
+    std::copy(y1_.begin(), y1_.end(), y);
+  }
+
+ private:
+  const Plain& op_;
+  int m_;
+  double e_, c_, sigma1_;
+  mutable std::vector<double> y0_, y1_, w_;
+};
+
+}  // namespace
+
+std::optional<std::string> leading_eigenpairs(const SymmetricOperator& op, double lower, double upper, int k,
+                                              LeadingPairs& out, Progress* progress, double residual_tolerance) {
+  const long n = op.size();
+  if (k < 1 || k > n - 2) return "the eigen-solver needs 1 <= k <= n - 2";
+  const Eigen::Index ncv = std::min<Eigen::Index>(n, std::max(2 * k + 1, k + 16));
+  Plain plain(op, progress);
+  out = LeadingPairs{};
+  try {
+    if (progress) progress->stage("eigen-solver");
+    // One Lanczos factorization of ncv steps, no restart: its k-th Ritz
+    // value bounds the k-th eigenvalue from below (Cauchy's interlacing).
+    // The filtered run starts from the sum of the Ritz vectors, already
+    // rich in the wanted directions.
+    double bound = 0;
+    Eigen::VectorXd start;
+    {
+      Spectra::SymEigsSolver<Plain> first(plain, k, ncv);
+      first.init();
+      first.compute(Spectra::SortRule::LargestAlge, 1, 1e300);
+      const Eigen::VectorXd ritz = first.eigenvalues();
+      if (ritz.size() < k) return "the eigen-solver found no Ritz values";
+      bound = ritz[k - 1];
+      start = first.eigenvectors().rowwise().sum();
+    }
+
+    // Just below the bound, so that the k-th eigenvalue is strictly in the
+    // part the filter amplifies.
+    const double cut = bound - 1e-3 * (bound - lower);
+    const bool filtered = cut - lower > 1e-8 * (upper - lower) && upper > cut;
+    Eigen::MatrixXd vectors;  // n x k
+    if (filtered) {
+      Filter filter(plain, kDegree, lower, cut, upper);
+      Spectra::SymEigsSolver<Filter> solver(filter, k, ncv);
+      solver.init(start.data());
+      solver.compute(Spectra::SortRule::LargestAlge, 1000, kSolverTolerance);
+      if (solver.info() != Spectra::CompInfo::Successful) return "the eigen-solver did not converge";
+      vectors = solver.eigenvectors();
+      out.degree = kDegree;
+      out.cut = cut;
+    } else {
+      Spectra::SymEigsSolver<Plain> solver(plain, k, ncv);
+      solver.init(start.data());
+      solver.compute(Spectra::SortRule::LargestAlge, 10000, kSolverTolerance);
+      if (solver.info() != Spectra::CompInfo::Successful) return "the eigen-solver did not converge";
+      vectors = solver.eigenvectors();
+    }
+
+    // Rayleigh quotients and residuals, then decreasing order.
+    std::vector<double> values(static_cast<std::size_t>(k)), residuals(static_cast<std::size_t>(k));
+    std::vector<double> w(static_cast<std::size_t>(n));
+    for (int j = 0; j < k; ++j) {
+      const double* v = vectors.data() + static_cast<std::size_t>(j) * n;
+      plain.perform_op(v, w.data());
+      double vv = 0, vw = 0;
+      for (long i = 0; i < n; ++i) {
+        vv += v[i] * v[i];
+        vw += v[i] * w[i];
+      }
+      const double lambda = vw / vv;
+      double rr = 0;
+      for (long i = 0; i < n; ++i) {
+        const double r = w[i] - lambda * v[i];
+        rr += r * r;
+      }
+      values[j] = lambda;
+      residuals[j] = std::sqrt(rr / vv);
+    }
+    std::vector<int> rank(static_cast<std::size_t>(k));
+    std::iota(rank.begin(), rank.end(), 0);
+    std::stable_sort(rank.begin(), rank.end(), [&](int a, int b) { return values[a] > values[b]; });
+    out.vectors.resize(static_cast<std::size_t>(k) * n);
+    for (int j = 0; j < k; ++j) {
+      out.values.push_back(values[rank[j]]);
+      std::copy_n(vectors.data() + static_cast<std::size_t>(rank[j]) * n, n,
+                  out.vectors.data() + static_cast<std::size_t>(j) * n);
+      out.largest_residual = std::max(out.largest_residual, residuals[rank[j]]);
+    }
+    if (filtered && out.values[k - 1] <= cut) {
+      return "the eigen-solver's filter lost some of the leading eigenvalues";
+    }
+    const double scale = std::max(std::fabs(out.values[0]), std::fabs(out.values[k - 1]));
+    if (!(out.largest_residual <= residual_tolerance * scale)) {
+      return "the eigen-solver's eigenvectors are not accurate enough (residual " +
+             std::to_string(out.largest_residual / scale) + " of the largest eigenvalue)";
+    }
+  } catch (const std::exception& e) {
+    return std::string("the eigen-solver failed: ") + e.what();
+  }
+  out.products = plain.products;
+  return std::nullopt;
+}
+
+}  // namespace ortelix::large

@@ -1,0 +1,41 @@
+// The leading eigenpairs of a large symmetric operator.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "large/gower_operator.h"
+
+namespace ortelix::large {
+
+class Progress;
+
+struct LeadingPairs {
+  std::vector<double> values;   // the k largest eigenvalues, decreasing
+  std::vector<double> vectors;  // their unit eigenvectors, n x k, column-major
+  std::uint64_t products = 0;   // products with the operator, in all
+  int degree = 1;               // of the polynomial filter (1: none)
+  double cut = 0;               // the filter damps [lower, cut]
+  double largest_residual = 0;  // max over the pairs of ||G v - lambda v||
+};
+
+// The k largest eigenvalues of `op` (1 <= k <= n - 2) and their
+// eigenvectors, every eigenvalue of `op` lying in [lower, upper].
+//
+// The top of a PCNM spectrum is crowded: its gaps are a tiny fraction of
+// its width, and a Krylov space would have to grow large before it told
+// them apart. So the implicitly restarted Lanczos method (Spectra) runs on
+// a Chebyshev polynomial of the operator that stays within [-1, 1] below a
+// cut and grows fast above it: the same eigenvectors, with the wanted
+// eigenvalues far apart. A short Lanczos run on the operator itself gives
+// the cut: its k-th Ritz value, never above the k-th eigenvalue.
+// Eigenvalues are the Rayleigh quotients of the converged vectors, checked
+// by their residuals against `residual_tolerance` times the largest.
+// Returns an error message, or nothing.
+std::optional<std::string> leading_eigenpairs(const SymmetricOperator& op, double lower, double upper, int k,
+                                              LeadingPairs& out, Progress* progress = nullptr,
+                                              double residual_tolerance = 1e-9);
+
+}  // namespace ortelix::large

@@ -1,0 +1,60 @@
+#include "large/moran.h"
+
+#include <limits>
+
+#include "pcnm/team.h"
+
+namespace ortelix::large {
+
+MoranResult moran_index(const NearPairs& pairs, double far, long m, const double* x, long ld, int nvar) {
+  const long n = pairs.n;
+  MoranResult result;
+  result.expectation = -1.0 / static_cast<double>(m - 1);
+  auto weight = [far](double d) {
+    const double q = d / far;
+    return 1.0 - q * q;
+  };
+  double s0 = 0;
+  for (long r = 0; r < n; ++r) {
+    if (pairs.order[r] >= m) continue;
+    for (std::uint64_t k = pairs.start[r]; k < pairs.start[r + 1]; ++k) {
+      if (pairs.order[pairs.column[k]] < m) s0 += weight(pairs.dist[k]);
+    }
+  }
+  result.weight_sum = s0;
+  result.index.assign(static_cast<std::size_t>(nvar), std::numeric_limits<double>::quiet_NaN());
+  if (s0 == 0 || nvar == 0) return result;
+
+  pcnm::Team team(n >= 20000 && nvar > 1 && pcnm::usable_processors() >= 2 ? 2 : 1);
+  team.run(true, [&](int part) {
+    const int j0 = part == 0 ? 0 : nvar / 2, j1 = part == 0 ? nvar / 2 : nvar;
+    // The column in row order, 0 for sites outside the m: their pairs then
+    // add nothing.
+    std::vector<double> z(static_cast<std::size_t>(n));
+    for (int j = j0; j < j1; ++j) {
+      const double* col = x + static_cast<std::size_t>(j) * ld;
+      double sum = 0;
+      for (long i = 0; i < m; ++i) sum += col[i];
+      const double mean = sum / static_cast<double>(m);
+      double squares = 0;
+      for (long r = 0; r < n; ++r) {
+        const std::uint32_t site = pairs.order[r];
+        z[r] = site < m ? col[site] - mean : 0.0;
+        squares += z[r] * z[r];
+      }
+      double cross = 0;
+      for (long r = 0; r < n; ++r) {
+        if (z[r] == 0) continue;
+        double row = 0;
+        for (std::uint64_t k = pairs.start[r]; k < pairs.start[r + 1]; ++k) {
+          row += weight(pairs.dist[k]) * z[pairs.column[k]];
+        }
+        cross += z[r] * row;
+      }
+      result.index[j] = (static_cast<double>(m) / s0) * (cross / squares);
+    }
+  });
+  return result;
+}
+
+}  // namespace ortelix::large

@@ -1,0 +1,76 @@
+// A whole PCNM computation of ortelix-pcnm, from sites to written-out
+// variables: the ranging, truncation, scaling and counting of the dialogue
+// program, on a dense decomposition for a few thousand sites or on the
+// truncated operator for many more.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "large/lanczos.h"
+#include "tools/sites.h"
+
+namespace ortelix::large {
+
+class Progress;
+
+// Sites the dense decomposition takes at most: two matrices of this order
+// (800 MB each) and minutes of work.
+constexpr long kDenseMaxSites = 10000;
+
+enum class Solver { kAuto, kDense, kKrylov };
+
+struct RunOptions {
+  bool limit_mst = false;  // the longest edge of a minimum spanning tree
+  double limit = 0;        // otherwise, in the units of the coordinates
+  int count = 0;           // the leading variables wanted; 0: every PCNM variable
+  bool positive_moran = false;
+  Solver solver = Solver::kAuto;
+  // Near pairs allowed, for their memory (16 bytes each, both ways).
+  std::uint64_t max_pairs = 500'000'000;
+};
+
+struct RunResult {
+  long n = 0, nsup = 0;
+  int p = 0;
+  double rangmax = 0;  // the ranging divisor
+  double limit = 0;    // in the units of the coordinates
+  double thresh = 0;   // in ranged units: limit / rangmax + 1e-10f
+  std::uint64_t near_pairs = 0;
+  bool dense = false;
+
+  // The eigenvalues computed, in decreasing order (all of them for the
+  // dense decomposition, the leading ones otherwise), and how many of them
+  // are PCNM variables under the dialogue program's count.
+  std::vector<double> eigenvalues;
+  int npcnm = 0;
+  double positive_sum = 0, negative_sum = 0, trace = 0;  // dense only
+  LeadingPairs krylov;                                   // Krylov only: products, filter, residual
+
+  // The PCNM variables considered (the first min(count, npcnm)), their
+  // Moran's I, and which of them are written.
+  double moran_expectation = 0;
+  std::vector<double> moran;
+  std::vector<int> written_axes;  // 1-based
+  bool correlation_checked = false;
+  double largest_correlation = 0;  // with supplementary sites
+
+  // The written variables: n rows, one column per written axis.
+  std::vector<double> values;
+};
+
+// Returns an error message for data that cannot give PCNM variables, or
+// nothing. Usage errors (a solver that cannot take the sites) are the
+// caller's to catch first with `solver_problem`.
+std::optional<std::string> run_pcnm(const tools::Sites& sites, const RunOptions& options, RunResult& result,
+                                    Progress* progress = nullptr);
+
+// Why the options cannot be carried out on `total` sites, or "".
+std::string solver_problem(const RunOptions& options, long total);
+
+// Whether the dense decomposition serves these options on `total` sites.
+bool use_dense(const RunOptions& options, long total);
+
+}  // namespace ortelix::large

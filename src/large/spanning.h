@@ -1,0 +1,18 @@
+// The longest edge of a minimum spanning tree of many sites, without the
+// n^2 / 2 distances that Prim's algorithm on the whole matrix measures.
+#pragma once
+
+#include <cstdint>
+
+#include "large/near_pairs.h"
+
+namespace ortelix::large {
+
+// The smallest limit under which the kept distances link every site to
+// every other: the longest edge of a minimum spanning tree, one of the
+// distances between two sites exactly as `distance` gives it. Needs n >= 2.
+// Returns false when finding it would take more than `max_pairs` pairs at
+// once (sites in groups far apart from each other).
+bool longest_tree_edge(const Points& pts, std::uint64_t max_pairs, double& edge, Progress* progress = nullptr);
+
+}  // namespace ortelix::large
