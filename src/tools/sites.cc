@@ -161,6 +161,10 @@ std::optional<std::string> read_coordinate_file(const std::string& path, Sites& 
   return read_coordinates(source, sites, max_sites);
 }
 
+std::optional<std::string> read_coordinate_file(const std::string& path, Sites& sites) {
+  return read_coordinate_file(path, sites, kMaxSites);
+}
+
 std::optional<std::string> read_sites_file(const std::string& path, Sites& sites) {
   std::string text;
   if (auto err = read_whole_file(path, text)) return path + ": " + *err;

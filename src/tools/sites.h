@@ -27,9 +27,10 @@ Sites transect_sites(long n);
 Sites grid_sites(long rows, long cols);
 
 // A coordinate file as the program reads it: header n p nsup, then one
-// record per site, at most `max_sites` of them. Returns an error message
-// ("file:line: ...") or nothing.
-std::optional<std::string> read_coordinate_file(const std::string& path, Sites& sites, long max_sites = kMaxSites);
+// record per site, at most `max_sites` of them (the program's capacity
+// unless given). Returns an error message ("file:line: ...") or nothing.
+std::optional<std::string> read_coordinate_file(const std::string& path, Sites& sites, long max_sites);
+std::optional<std::string> read_coordinate_file(const std::string& path, Sites& sites);
 
 // Either a coordinate file, or a list of X Y positions, two values a line
 // (such as Grid.txt, whose fields may touch). Every site counts as a site
