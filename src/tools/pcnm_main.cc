@@ -160,7 +160,7 @@ int run(int argc, char** argv) {
   large::Progress progress(isatty(STDERR_FILENO) == 1);
   if (!file.empty()) {
     progress.stage("reading " + file);
-    if (auto err = read_coordinate_file(file, sites, kMaxLargeSites)) return data_error(progress, *err);
+    if (auto err = read_coordinate_file_capped(file, sites, kMaxLargeSites)) return data_error(progress, *err);
   }
   if (const std::string problem = large::solver_problem(options, sites.total()); !problem.empty()) {
     progress.clear();

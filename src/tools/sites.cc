@@ -154,7 +154,7 @@ Sites grid_sites(long rows, long cols) {
   return s;
 }
 
-std::optional<std::string> read_coordinate_file(const std::string& path, Sites& sites, long max_sites) {
+std::optional<std::string> read_coordinate_file_capped(const std::string& path, Sites& sites, long max_sites) {
   std::string text;
   if (auto err = read_whole_file(path, text)) return path + ": " + *err;
   TextSource source(path, std::move(text));
@@ -162,7 +162,7 @@ std::optional<std::string> read_coordinate_file(const std::string& path, Sites& 
 }
 
 std::optional<std::string> read_coordinate_file(const std::string& path, Sites& sites) {
-  return read_coordinate_file(path, sites, kMaxSites);
+  return read_coordinate_file_capped(path, sites, kMaxSites);
 }
 
 std::optional<std::string> read_sites_file(const std::string& path, Sites& sites) {

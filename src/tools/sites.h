@@ -29,8 +29,8 @@ Sites grid_sites(long rows, long cols);
 // A coordinate file as the program reads it: header n p nsup, then one
 // record per site, at most `max_sites` of them (the program's capacity
 // unless given). Returns an error message ("file:line: ...") or nothing.
-std::optional<std::string> read_coordinate_file(const std::string& path, Sites& sites, long max_sites);
 std::optional<std::string> read_coordinate_file(const std::string& path, Sites& sites);
+std::optional<std::string> read_coordinate_file_capped(const std::string& path, Sites& sites, long max_sites);
 
 // Either a coordinate file, or a list of X Y positions, two values a line
 // (such as Grid.txt, whose fields may touch). Every site counts as a site
