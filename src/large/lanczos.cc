@@ -19,6 +19,12 @@ namespace {
 // steps they save.
 constexpr int kDegree = 20;
 
+// The filter amplifies the largest eigenvalue at most this many times more
+// than the cut: a Krylov basis holds a direction only to the rounding of
+// the largest, so too wide a range would leave the k-th eigenvector
+// accurate to a few digits where one large group of sites stands out.
+constexpr double kAmplification = 1e5;
+
 // Spectra's convergence test on the filtered operator: a Ritz pair is taken
 // once its residual estimate is below this times its Ritz value.
 constexpr double kSolverTolerance = 1e-10;
@@ -97,7 +103,7 @@ std::optional<std::string> leading_eigenpairs(const SymmetricOperator& op, doubl
     // value bounds the k-th eigenvalue from below (Cauchy's interlacing).
     // The filtered run starts from the sum of the Ritz vectors, already
     // rich in the wanted directions.
-    double bound = 0;
+    double bound = 0, top = 0;
     Eigen::VectorXd start;
     {
       Spectra::SymEigsSolver<Plain> first(plain, k, ncv);
@@ -106,22 +112,27 @@ std::optional<std::string> leading_eigenpairs(const SymmetricOperator& op, doubl
       const Eigen::VectorXd ritz = first.eigenvalues();
       if (ritz.size() < k) return "the eigen-solver found no Ritz values";
       bound = ritz[k - 1];
+      top = ritz[0];
       start = first.eigenvectors().rowwise().sum();
     }
 
     // Just below the bound, so that the k-th eigenvalue is strictly in the
     // part the filter amplifies.
     const double cut = bound - 1e-3 * (bound - lower);
-    const bool filtered = cut - lower > 1e-8 * (upper - lower) && upper > cut;
+    // T_m grows like cosh(m acosh y) above the cut, y = 1 there.
+    const double y_top = (2 * top - (cut + lower)) / (cut - lower);
+    const int degree =
+        y_top > 1 ? std::clamp(static_cast<int>(std::acosh(kAmplification) / std::acosh(y_top)), 1, kDegree) : kDegree;
+    const bool filtered = cut - lower > 1e-8 * (upper - lower) && upper > cut && degree > 1;
     Eigen::MatrixXd vectors;  // n x k
     if (filtered) {
-      Filter filter(plain, kDegree, lower, cut, upper);
+      Filter filter(plain, degree, lower, cut, upper);
       Spectra::SymEigsSolver<Filter> solver(filter, k, ncv);
       solver.init(start.data());
       solver.compute(Spectra::SortRule::LargestAlge, 1000, kSolverTolerance);
       if (solver.info() != Spectra::CompInfo::Successful) return "the eigen-solver did not converge";
       vectors = solver.eigenvectors();
-      out.degree = kDegree;
+      out.degree = degree;
       out.cut = cut;
     } else {
       Spectra::SymEigsSolver<Plain> solver(plain, k, ncv);

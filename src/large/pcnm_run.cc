@@ -182,8 +182,8 @@ std::optional<std::string> run_pcnm(const tools::Sites& sites, const RunOptions&
 
   if (options.count == 0 && result.npcnm >= ntot - 1) {
     return "the limit yields " + std::to_string(result.npcnm) + " PCNM variables for " + std::to_string(ntot) +
-           " sites, as many as they allow: any regression on them fits perfectly (R-square = 1); choose a "
-           "lower limit";
+           " sites, as many as they allow: any regression on them fits perfectly (R-square = 1); a higher "
+           "limit gives fewer";
   }
   const int nvar = options.count == 0 ? result.npcnm : std::min(options.count, result.npcnm);
   if (nvar == 0) {

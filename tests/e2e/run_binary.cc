@@ -190,4 +190,23 @@ RunResult run_fresh(const std::string& input, const RunOptions& options) {
   return run_in(dir.path(), input, options);
 }
 
+ProgramRun run_program(const char* binary, const std::vector<std::string>& args, const std::string& dir) {
+  const TempDir capture;
+  const std::string out = capture.path() + "/out", err = capture.path() + "/err";
+  const pid_t child = fork();
+  if (child == 0) {
+    const int in = open("/dev/null", O_RDONLY), o = creat(out.c_str(), 0600), e = creat(err.c_str(), 0600);
+    if (chdir(dir.c_str()) != 0 || in < 0 || o < 0 || e < 0) _exit(127);
+    dup2(in, 0), dup2(o, 1), dup2(e, 2);
+    std::vector<char*> argv{const_cast<char*>(binary)};
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    execv(binary, argv.data());
+    _exit(127);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), read_file(out), read_file(err)};
+}
+
 }  // namespace ortelix::e2e

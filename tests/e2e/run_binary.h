@@ -4,6 +4,7 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 namespace ortelix::e2e {
 
@@ -49,6 +50,15 @@ RunResult run_in(const std::string& dir, const std::string& input, const RunOpti
 
 // Runs the program in a fresh temporary folder.
 RunResult run_fresh(const std::string& input, const RunOptions& options = {});
+
+// A run of a program that takes a command line and no standard input.
+struct ProgramRun {
+  int status = -1;  // the exit status, or 128 + the signal
+  std::string out, err;
+};
+
+// Runs `binary` with `args` in `dir`, standard input from /dev/null.
+ProgramRun run_program(const char* binary, const std::vector<std::string>& args, const std::string& dir);
 
 std::string read_file(const std::string& path);
 // Every regular file under `dir`, by path relative to it.

@@ -2,9 +2,6 @@
 // and their command lines as a user runs them (the cases under
 // tests/tools/cases), down to the round trip through a run of the main
 // program.
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
@@ -250,30 +247,6 @@ TEST(SvgMap, MonomialNamesInTheOrderOfTheVariableFile) {
   for (std::size_t k = 0; k < line.size(); ++k) EXPECT_EQ(line[k], monomial_term(static_cast<long>(k), 1));
 }
 
-struct ToolRun {
-  int status = -1;
-  std::string out, err;
-};
-
-// Runs `binary` with `args` in `dir`, with no standard input.
-ToolRun run_tool(const char* binary, const std::vector<std::string>& args, const std::string& dir) {
-  const e2e::TempDir capture;
-  const std::string out = capture.path() + "/out", err = capture.path() + "/err";
-  if (fork() == 0) {
-    const int in = open("/dev/null", O_RDONLY), o = creat(out.c_str(), 0600), e = creat(err.c_str(), 0600);
-    if (chdir(dir.c_str()) != 0 || in < 0 || o < 0 || e < 0) _exit(127);
-    dup2(in, 0), dup2(o, 1), dup2(e, 2);
-    std::vector<char*> argv{const_cast<char*>(binary)};
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    execv(binary, argv.data());
-    _exit(127);
-  }
-  int status = 0;
-  wait(&status);
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), e2e::read_file(out), e2e::read_file(err)};
-}
-
 // Each folder of tests/tools/cases: `command` (the program, then its
 // arguments one a line), input.files/, expected.stdout and expected.stderr
 // (empty when absent), expected.status. The folder must hold nothing but
@@ -287,7 +260,8 @@ TEST(Programs, CommandLineCases) {
     std::string program, arg;
     std::vector<std::string> args;
     for (std::getline(command, program); std::getline(command, arg);) args.push_back(arg);
-    const ToolRun r = run_tool(program == "ortelix-map" ? MAP_BINARY : THRESHOLD_BINARY, args, dir.path());
+    const char* binary = program == "ortelix-map" ? MAP_BINARY : program == "ortelix-pcnm" ? PCNM_BINARY : THRESHOLD_BINARY;
+    const e2e::ProgramRun r = e2e::run_program(binary, args, dir.path());
     const auto expected = [&](const char* name) { return fs::exists(c.path() / name) ? e2e::read_file(c.path() / name) : ""; };
     EXPECT_EQ(expected("expected.stdout"), r.out) << c.path();
     EXPECT_EQ(expected("expected.stderr"), r.err) << c.path();
@@ -298,8 +272,8 @@ TEST(Programs, CommandLineCases) {
 
 TEST(Programs, Help) {
   const e2e::TempDir dir;
-  for (const char* program : {THRESHOLD_BINARY, MAP_BINARY}) {
-    const ToolRun help = run_tool(program, {"--help"}, dir.path());
+  for (const char* program : {THRESHOLD_BINARY, MAP_BINARY, PCNM_BINARY}) {
+    const e2e::ProgramRun help = e2e::run_program(program, {"--help"}, dir.path());
     EXPECT_EQ(0, help.status);
     EXPECT_TRUE(help.out.starts_with("usage: ortelix-")) << help.out;
     EXPECT_NE(std::string::npos, help.out.find("Exit status: 0")) << help.out;
@@ -313,7 +287,7 @@ TEST(Programs, LimitThenRunThenMap) {
   const std::string sites = "10 2 1\n0 0\n12.5 3\n25 -2\n31 14\n18 22.75\n6 17\n-4 30\n14 41\n29 36\n40 28\n20 10\n";
   const e2e::TempDir dir;
   e2e::write_file(dir.path() + "/sites.txt", sites);
-  const ToolRun limit = run_tool(THRESHOLD_BINARY, {"-q", "sites.txt"}, dir.path());
+  const e2e::ProgramRun limit = e2e::run_program(THRESHOLD_BINARY, {"-q", "sites.txt"}, dir.path());
   ASSERT_EQ(0, limit.status) << limit.err;
   VariableFile files[2];
   for (int k = 0; k < 2; ++k) {
@@ -323,7 +297,7 @@ TEST(Programs, LimitThenRunThenMap) {
     const e2e::RunResult main = e2e::run_fresh("rep.txt\nvar.txt\n" + layout + "\n3\nsites.txt\n1\n" + limit.out, options);
     ASSERT_EQ("exit 0", main.status) << main.stdout_text << main.stderr_text;
     e2e::write_file(dir.path() + "/" + var, main.files.at("var.txt"));
-    ASSERT_EQ(0, run_tool(MAP_BINARY, {var, "sites.txt", "-o", map}, dir.path()).status);
+    ASSERT_EQ(0, e2e::run_program(MAP_BINARY, {var, "sites.txt", "-o", map}, dir.path()).status);
     ASSERT_EQ(std::nullopt, read_variable_file(dir.path() + "/" + var, files[k]));
     const std::string svg = e2e::read_file(dir.path() + "/" + map);
     EXPECT_EQ("", xml_fault(svg));
