@@ -51,6 +51,23 @@ constexpr std::size_t kBufferSize = 1 << 20;
 
 std::string reason(int error) { return std::strerror(error); }
 
+// Holds back the signals that remove temporary files, so that none comes
+// between the creation of a file and the record of its name, or between a
+// rename and the release of the name.
+class SignalsHeld {
+ public:
+  SignalsHeld() {
+    sigset_t held;
+    sigemptyset(&held);
+    for (int sig : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&held, sig);
+    sigprocmask(SIG_BLOCK, &held, &previous_);
+  }
+  ~SignalsHeld() { sigprocmask(SIG_SETMASK, &previous_, nullptr); }
+
+ private:
+  sigset_t previous_;
+};
+
 }  // namespace
 
 void remove_temporaries_on_signals() {
@@ -71,6 +88,7 @@ std::string OutputFile::open(const std::string& path) {
   struct stat st;
   if (stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return path + ": " + reason(EISDIR);
   std::string name = folder + "." + base + ".XXXXXX";
+  const SignalsHeld held;
   fd_ = mkstemp(name.data());
   if (fd_ < 0) return path + ": " + reason(errno);
   temporary_ = name;
@@ -120,6 +138,7 @@ std::string OutputFile::commit() {
   flush();
   if (error_ == 0 && close(fd_) != 0) error_ = errno;
   fd_ = -1;
+  const SignalsHeld held;
   if (error_ == 0 && rename(temporary_.c_str(), path_.c_str()) != 0) error_ = errno;
   if (error_ != 0) return path_ + ": " + reason(error_);
   temporary_.clear();
