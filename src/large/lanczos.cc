@@ -5,6 +5,7 @@
 #include <numeric>
 
 #include <Eigen/Core>
+#include <Eigen/Eigenvalues>
 #include <Spectra/SymEigsSolver.h>
 
 #include "large/progress.h"
@@ -88,6 +89,48 @@ class Filter {
   mutable std::vector<double> y0_, y1_, w_;
 };
 
+// What the solver knows of the top of the spectrum before its main run.
+struct Estimate {
+  double bound = 0;       // at most the k-th eigenvalue
+  double top = 0;         // about the largest
+  Eigen::VectorXd start;  // a start vector for the next run
+};
+
+// The operator compressed to the span of the k columns of v (orthonormal,
+// as a Lanczos run leaves its Ritz vectors): its eigenvalues, of which
+// the k-th is at most the operator's k-th.
+Estimate rayleigh_ritz(const Plain& op, const Eigen::MatrixXd& v) {
+  const Eigen::Index n = v.rows(), k = v.cols();
+  Eigen::MatrixXd w(n, k);
+  for (Eigen::Index j = 0; j < k; ++j) op.perform_op(v.col(j).data(), w.col(j).data());
+  Eigen::MatrixXd h = v.transpose() * w;
+  h = (h + h.transpose()) / 2;
+  Eigen::SelfAdjointEigenSolver<Eigen::MatrixXd> small(h);
+  Estimate e;
+  e.bound = small.eigenvalues()[0];
+  e.top = small.eigenvalues()[k - 1];
+  e.start = (v * small.eigenvectors()).rowwise().sum();
+  return e;
+}
+
+struct Cut {
+  double at = 0;   // the filter damps [lower, at]
+  int degree = 1;  // 1: no filter
+};
+
+Cut cut_for(const Estimate& e, double lower, double upper) {
+  Cut c;
+  // Just below the bound, so that the k-th eigenvalue is strictly in the
+  // part the filter amplifies.
+  c.at = e.bound - 1e-3 * (e.bound - lower);
+  if (!(c.at - lower > 1e-8 * (upper - lower) && upper > c.at)) return c;
+  // T_m grows like cosh(m acosh y) above the cut, y = 1 there.
+  const double y_top = (2 * e.top - (c.at + lower)) / (c.at - lower);
+  c.degree = y_top > 1 ? std::clamp(static_cast<int>(std::acosh(kAmplification) / std::acosh(y_top)), 1, kDegree)
+                       : kDegree;
+  return c;
+}
+
 }  // namespace
 
 std::optional<std::string> leading_eigenpairs(const SymmetricOperator& op, double lower, double upper, int k,
@@ -99,48 +142,50 @@ std::optional<std::string> leading_eigenpairs(const SymmetricOperator& op, doubl
   out = LeadingPairs{};
   try {
     if (progress) progress->stage("eigen-solver");
-    // One Lanczos factorization of ncv steps, no restart: its k-th Ritz
-    // value bounds the k-th eigenvalue from below (Cauchy's interlacing).
-    // The filtered run starts from the sum of the Ritz vectors, already
-    // rich in the wanted directions.
-    double bound = 0, top = 0;
-    Eigen::VectorXd start;
+    // Where to cut: below the k-th eigenvalue, and as close to it as can be
+    // known cheaply. A short Lanczos factorization (k + 16 steps) on the
+    // operator gives a first bound; one of ncv steps on the filter that
+    // bound allows gives a much closer one. Each bound is the k-th
+    // eigenvalue of the operator compressed to k orthonormal vectors, never
+    // above the k-th eigenvalue (Courant and Fischer). Each run starts from
+    // the sum of the vectors of the one before, already rich in the wanted
+    // directions.
+    Estimate estimate;
     {
-      Spectra::SymEigsSolver<Plain> first(plain, k, ncv);
+      Spectra::SymEigsSolver<Plain> first(plain, k, std::min<Eigen::Index>(n, k + 16));
       first.init();
       first.compute(Spectra::SortRule::LargestAlge, 1, 1e300);
-      const Eigen::VectorXd ritz = first.eigenvalues();
-      if (ritz.size() < k) return "the eigen-solver found no Ritz values";
-      bound = ritz[k - 1];
-      top = ritz[0];
-      start = first.eigenvectors().rowwise().sum();
+      estimate = rayleigh_ritz(plain, first.eigenvectors());
+    }
+    Cut cut = cut_for(estimate, lower, upper);
+    if (cut.degree > 1) {
+      Filter filter(plain, cut.degree, lower, cut.at, upper);
+      Spectra::SymEigsSolver<Filter> closer(filter, k, ncv);
+      closer.init(estimate.start.data());
+      closer.compute(Spectra::SortRule::LargestAlge, 1, 1e300);
+      const Estimate sharper = rayleigh_ritz(plain, closer.eigenvectors());
+      if (sharper.bound > estimate.bound) estimate = sharper;
+      cut = cut_for(estimate, lower, upper);
     }
 
-    // Just below the bound, so that the k-th eigenvalue is strictly in the
-    // part the filter amplifies.
-    const double cut = bound - 1e-3 * (bound - lower);
-    // T_m grows like cosh(m acosh y) above the cut, y = 1 there.
-    const double y_top = (2 * top - (cut + lower)) / (cut - lower);
-    const int degree =
-        y_top > 1 ? std::clamp(static_cast<int>(std::acosh(kAmplification) / std::acosh(y_top)), 1, kDegree) : kDegree;
-    const bool filtered = cut - lower > 1e-8 * (upper - lower) && upper > cut && degree > 1;
     Eigen::MatrixXd vectors;  // n x k
-    if (filtered) {
-      Filter filter(plain, degree, lower, cut, upper);
+    if (cut.degree > 1) {
+      Filter filter(plain, cut.degree, lower, cut.at, upper);
       Spectra::SymEigsSolver<Filter> solver(filter, k, ncv);
-      solver.init(start.data());
+      solver.init(estimate.start.data());
       solver.compute(Spectra::SortRule::LargestAlge, 1000, kSolverTolerance);
       if (solver.info() != Spectra::CompInfo::Successful) return "the eigen-solver did not converge";
       vectors = solver.eigenvectors();
-      out.degree = degree;
-      out.cut = cut;
+      out.degree = cut.degree;
+      out.cut = cut.at;
     } else {
       Spectra::SymEigsSolver<Plain> solver(plain, k, ncv);
-      solver.init(start.data());
+      solver.init(estimate.start.data());
       solver.compute(Spectra::SortRule::LargestAlge, 10000, kSolverTolerance);
       if (solver.info() != Spectra::CompInfo::Successful) return "the eigen-solver did not converge";
       vectors = solver.eigenvectors();
     }
+    const bool filtered = cut.degree > 1;
 
     // Rayleigh quotients and residuals, then decreasing order.
     std::vector<double> values(static_cast<std::size_t>(k)), residuals(static_cast<std::size_t>(k));
@@ -172,7 +217,7 @@ std::optional<std::string> leading_eigenpairs(const SymmetricOperator& op, doubl
                   out.vectors.data() + static_cast<std::size_t>(j) * n);
       out.largest_residual = std::max(out.largest_residual, residuals[rank[j]]);
     }
-    if (filtered && out.values[k - 1] <= cut) {
+    if (filtered && out.values[k - 1] <= cut.at) {
       return "the eigen-solver's filter lost some of the leading eigenvalues";
     }
     const double scale = std::max(std::fabs(out.values[0]), std::fabs(out.values[k - 1]));
