@@ -90,6 +90,7 @@ for n in 10000 100000 1000000; do
     100000) rows=400 cols=250 k=100 r=$runs ;;
     1000000) rows=1000 cols=1000 k=50 r=$million_runs ;;
   esac
+  [ "$r" -gt 0 ] || continue
   uniform "$n" 7 > "$work/u$n.txt"
   for scenario in grid uniform; do
     : > "$work/s.ms"

@@ -78,6 +78,7 @@ bool use_dense(const RunOptions& options, long total) {
 }
 
 std::string solver_problem(const RunOptions& options, long total) {
+  if (total < 2) return "";  // no solver has work: run_pcnm says why
   const std::string sites = std::to_string(total) + " sites";
   if (options.solver == Solver::kKrylov) {
     if (options.count == 0) return "--solver krylov needs --count K";
@@ -116,12 +117,18 @@ std::optional<std::string> run_pcnm(const tools::Sites& sites, const RunOptions&
   if (result.rangmax == 0) {
     return std::string("all the sites have the same coordinates: no spatial variables can be built");
   }
+  if (!std::isfinite(result.rangmax)) {
+    return std::string("the coordinates span a range beyond the largest double: no distances can be computed");
+  }
 
   if (options.limit_mst) {
     const Points raw{sites.coords.data(), ntot, p};
     if (!longest_tree_edge(raw, options.max_pairs, result.limit, progress)) {
       return "--limit mst: the sites lie in groups so far apart that linking them keeps more than " +
              count_text(options.max_pairs, "pairs of sites; give a --limit");
+    }
+    if (!std::isfinite(result.limit)) {
+      return std::string("--limit mst: the distances between the sites are too large to compute; give a --limit");
     }
   } else {
     result.limit = options.limit;

@@ -1,6 +1,7 @@
 #include "large/spanning.h"
 
 #include <algorithm>
+#include <cmath>
 #include <numeric>
 #include <tuple>
 #include <vector>
@@ -77,6 +78,12 @@ bool longest_tree_edge(const Points& pts, std::uint64_t max_pairs, double& edge,
   double radius = farthest_nearest_neighbour(pts);
   if (radius == 0) radius = 1e-300;  // every site has a twin
   for (;;) {
+    // Past the largest double the squared distances overflow and no radius
+    // finds the missing links.
+    if (!std::isfinite(radius)) {
+      edge = radius;
+      return true;
+    }
     if (progress) progress->stage("minimum spanning tree");
     NearPairs pairs;
     if (!find_near_pairs(pts, radius, max_pairs, pairs, progress)) return false;
