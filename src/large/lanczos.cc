@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numeric>
+#include <cstdio>
 
 #include <Eigen/Core>
 #include <Eigen/Eigenvalues>
@@ -28,6 +29,24 @@ constexpr double kAmplification = 1e5;
 
 // Spectra's convergence test on the filtered operator: a Ritz pair is taken
 // once its residual estimate is below this times its Ritz value.
+// How many times the filter must raise the k-th eigenvalue above the
+// largest value it leaves the eigenvalues it damps (1).
+constexpr double kLift = 10;
+
+// The runs that only place the cut may amplify far more: they need a bound
+// on the k-th eigenvalue, not accurate eigenvectors, and a wide range
+// brings the top of a crowded spectrum out in fewer of them.
+constexpr double kSharpeningAmplification = 1e8;
+
+// At most this many runs to place the cut. They stop sooner once a run
+// brings the bound less than 70% closer to the top, or once the k-th
+// Ritz vector's residual is within 10% of the distance from the bound to
+// the top: there is an eigenvalue within the residual of the bound, so the
+// next run could move it only a little.
+constexpr int kSharpenings = 6;
+constexpr double kLeastGain = 0.3;
+constexpr double kSettled = 0.1;
+
 constexpr double kSolverTolerance = 1e-10;
 
 // The operators in the form Spectra takes them.
@@ -94,6 +113,7 @@ struct Estimate {
   double bound = 0;       // at most the k-th eigenvalue
   double top = 0;         // about the largest
   Eigen::VectorXd start;  // a start vector for the next run
+  double residual = 0;    // ||G u - bound u|| of the k-th Ritz vector u
 };
 
 // The operator compressed to the span of the k columns of v (orthonormal,
@@ -110,6 +130,8 @@ Estimate rayleigh_ritz(const Plain& op, const Eigen::MatrixXd& v) {
   e.bound = small.eigenvalues()[0];
   e.top = small.eigenvalues()[k - 1];
   e.start = (v * small.eigenvectors()).rowwise().sum();
+  const Eigen::VectorXd y = small.eigenvectors().col(0);  // the k-th, for the bound
+  e.residual = (w * y - e.bound * (v * y)).norm();
   return e;
 }
 
@@ -118,17 +140,24 @@ struct Cut {
   int degree = 1;  // 1: no filter
 };
 
-Cut cut_for(const Estimate& e, double lower, double upper) {
-  Cut c;
-  // Just below the bound, so that the k-th eigenvalue is strictly in the
-  // part the filter amplifies.
-  c.at = e.bound - 1e-3 * (e.bound - lower);
-  if (!(c.at - lower > 1e-8 * (upper - lower) && upper > c.at)) return c;
-  // T_m grows like cosh(m acosh y) above the cut, y = 1 there.
-  const double y_top = (2 * e.top - (c.at + lower)) / (c.at - lower);
-  c.degree = y_top > 1 ? std::clamp(static_cast<int>(std::acosh(kAmplification) / std::acosh(y_top)), 1, kDegree)
-                       : kDegree;
-  return c;
+Cut cut_for(const Estimate& e, double lower, double upper, double amplification = kAmplification) {
+  // Below the bound, so that the k-th eigenvalue is strictly in the part
+  // the filter amplifies, and far enough below that the filter lifts it
+  // clear of the damped eigenvalues: the solver tests its vectors on the
+  // filtered operator, where a vector that mixes the k-th eigenvector with
+  // one just below the cut would pass for converged.
+  for (double margin = 1e-3; margin < 1; margin *= 2) {
+    Cut c;
+    c.at = e.bound - margin * (e.bound - lower);
+    if (!(c.at - lower > 1e-8 * (upper - lower) && upper > c.at)) return Cut{};
+    // T_m grows like cosh(m acosh y) above the cut, y = 1 there.
+    const auto y = [&](double lambda) { return (2 * lambda - (c.at + lower)) / (c.at - lower); };
+    const double y_top = y(e.top);
+    c.degree = y_top > 1 ? std::clamp(static_cast<int>(std::acosh(amplification) / std::acosh(y_top)), 1, kDegree)
+                         : kDegree;
+    if (c.degree == 1 || std::cosh(c.degree * std::acosh(y(e.bound))) >= kLift) return c;
+  }
+  return Cut{};
 }
 
 }  // namespace
@@ -144,8 +173,11 @@ std::optional<std::string> leading_eigenpairs(const SymmetricOperator& op, doubl
     if (progress) progress->stage("eigen-solver");
     // Where to cut: below the k-th eigenvalue, and as close to it as can be
     // known cheaply. A short Lanczos factorization (k + 16 steps) on the
-    // operator gives a first bound; one of ncv steps on the filter that
-    // bound allows gives a much closer one. Each bound is the k-th
+    // operator gives a first bound; each run of ncv steps on the filter the
+    // last bound allows gives a closer one. On a grid the leading
+    // eigenvalues crowd within a few thousandths of the spectrum's width,
+    // and the bound needs three or four runs to get among them; sites
+    // spread at random need one. Each bound is the k-th
     // eigenvalue of the operator compressed to k orthonormal vectors, never
     // above the k-th eigenvalue (Courant and Fischer). Each run starts from
     // the sum of the vectors of the one before, already rich in the wanted
@@ -157,16 +189,20 @@ std::optional<std::string> leading_eigenpairs(const SymmetricOperator& op, doubl
       first.compute(Spectra::SortRule::LargestAlge, 1, 1e300);
       estimate = rayleigh_ritz(plain, first.eigenvectors());
     }
-    Cut cut = cut_for(estimate, lower, upper);
-    if (cut.degree > 1) {
+    Cut cut = cut_for(estimate, lower, upper, kSharpeningAmplification);
+    for (int round = 0; round < kSharpenings && cut.degree > 1; ++round) {
       Filter filter(plain, cut.degree, lower, cut.at, upper);
       Spectra::SymEigsSolver<Filter> closer(filter, k, ncv);
       closer.init(estimate.start.data());
       closer.compute(Spectra::SortRule::LargestAlge, 1, 1e300);
       const Estimate sharper = rayleigh_ritz(plain, closer.eigenvectors());
+      const double before = estimate.top - estimate.bound;
       if (sharper.bound > estimate.bound) estimate = sharper;
-      cut = cut_for(estimate, lower, upper);
+      cut = cut_for(estimate, lower, upper, kSharpeningAmplification);
+      const double after = estimate.top - estimate.bound;
+      if (after > kLeastGain * before || estimate.residual <= kSettled * after) break;
     }
+    cut = cut_for(estimate, lower, upper);
 
     Eigen::MatrixXd vectors;  // n x k
     if (cut.degree > 1) {
@@ -222,8 +258,10 @@ std::optional<std::string> leading_eigenpairs(const SymmetricOperator& op, doubl
     }
     const double scale = std::max(std::fabs(out.values[0]), std::fabs(out.values[k - 1]));
     if (!(out.largest_residual <= residual_tolerance * scale)) {
-      return "the eigen-solver's eigenvectors are not accurate enough (residual " +
-             std::to_string(out.largest_residual / scale) + " of the largest eigenvalue)";
+      char ratio[32];
+      std::snprintf(ratio, sizeof ratio, "%.2g", out.largest_residual / scale);
+      return std::string("the eigen-solver's eigenvectors are not accurate enough (residual ") + ratio +
+             " times the largest eigenvalue)";
     }
   } catch (const std::exception& e) {
     return std::string("the eigen-solver failed: ") + e.what();

@@ -29,8 +29,9 @@ struct LeadingPairs {
 // them apart. So the implicitly restarted Lanczos method (Spectra) runs on
 // a Chebyshev polynomial of the operator that stays within [-1, 1] below a
 // cut and grows fast above it: the same eigenvectors, with the wanted
-// eigenvalues far apart. Two short Lanczos runs, on the operator and then
-// on a first filter, place the cut just below the k-th eigenvalue.
+// eigenvalues far apart. A short Lanczos run on the operator, then one to
+// a few on filters cut ever closer, place the cut just below the k-th
+// eigenvalue.
 // Eigenvalues are the Rayleigh quotients of the converged vectors, checked
 // by their residuals against `residual_tolerance` times the largest.
 // Returns an error message, or nothing.
