@@ -25,7 +25,12 @@ MoranResult moran_index(const NearPairs& pairs, double far, long m, const double
   result.index.assign(static_cast<std::size_t>(nvar), std::numeric_limits<double>::quiet_NaN());
   if (s0 == 0 || nvar == 0) return result;
 
-  pcnm::Team team(n >= 20000 && nvar > 1 && pcnm::usable_processors() >= 2 ? 2 : 1);
+  // The weights once for all the variables, the same doubles each time.
+  std::vector<double> w(pairs.dist.size());
+  for (std::size_t k = 0; k < w.size(); ++k) w[k] = weight(pairs.dist[k]);
+  // Each variable's sums on one thread, in one order, whichever thread.
+  const double work = static_cast<double>(nvar) * static_cast<double>(n + static_cast<long>(w.size()));
+  pcnm::Team team(work >= 4e6 && nvar > 1 && pcnm::usable_processors() >= 2 ? 2 : 1);
   team.run(true, [&](int part) {
     const int j0 = part == 0 ? 0 : nvar / 2, j1 = part == 0 ? nvar / 2 : nvar;
     // The column in row order, 0 for sites outside the m: their pairs then
@@ -42,15 +47,17 @@ MoranResult moran_index(const NearPairs& pairs, double far, long m, const double
         z[r] = site < m ? col[site] - mean : 0.0;
         squares += z[r] * z[r];
       }
+      // Each pair once, from its lower row: the weights are symmetric.
       double cross = 0;
       for (long r = 0; r < n; ++r) {
         if (z[r] == 0) continue;
         double row = 0;
         for (std::uint64_t k = pairs.start[r]; k < pairs.start[r + 1]; ++k) {
-          row += weight(pairs.dist[k]) * z[pairs.column[k]];
+          if (pairs.column[k] > r) row += w[k] * z[pairs.column[k]];
         }
         cross += z[r] * row;
       }
+      cross *= 2;
       result.index[j] = (static_cast<double>(m) / s0) * (cross / squares);
     }
   });

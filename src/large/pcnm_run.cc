@@ -233,11 +233,15 @@ std::optional<std::string> run_pcnm(const tools::Sites& sites, const RunOptions&
   if (result.written_axes.empty()) {
     return "no PCNM variable has a Moran's I above its expectation " + tools::exact_number(result.moran_expectation);
   }
-  result.values.resize(static_cast<std::size_t>(n) * result.written_axes.size());
+  // The written columns to the front, in place: each moves left or stays,
+  // and no copy of the variables doubles the memory they take.
   for (std::size_t c = 0; c < result.written_axes.size(); ++c) {
-    const double* column = vars.data() + static_cast<std::size_t>(result.written_axes[c] - 1) * ntot;
-    std::copy_n(column, n, result.values.data() + c * n);
+    const std::size_t from = static_cast<std::size_t>(result.written_axes[c] - 1);
+    if (from != c) std::copy_n(vars.data() + from * ntot, ntot, vars.data() + c * ntot);
   }
+  vars.resize(static_cast<std::size_t>(ntot) * result.written_axes.size());
+  result.values = std::move(vars);
+  result.ld = ntot;
   return std::nullopt;
 }
 

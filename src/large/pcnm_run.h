@@ -57,8 +57,11 @@ struct RunResult {
   bool correlation_checked = false;
   double largest_correlation = 0;  // with supplementary sites
 
-  // The written variables: n rows, one column per written axis.
+  // The written variables: one column per written axis, site i of the
+  // analysis at row i of a column of `ld` rows (the supplementary sites'
+  // rows follow, unwritten).
   std::vector<double> values;
+  long ld = 0;
 };
 
 // Returns an error message for data that cannot give PCNM variables, or

@@ -182,7 +182,7 @@ int run(int argc, char** argv) {
   }
 
   progress.stage("writing " + out_path);
-  large::write_variables(variables, format, result.n, result.values.data(), result.n, result.written_axes);
+  large::write_variables(variables, format, result.n, result.values.data(), result.ld, result.written_axes);
   if (!report_path.empty()) {
     large::ReportContext context{ORTELIX_VERSION, file.empty() ? design : file, options.limit_mst, out_path};
     large::write_report(report, context, result);
