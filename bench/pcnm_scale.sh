@@ -6,8 +6,10 @@
 # leading variables (K = 100, and 50 for a million sites). The limit is
 # the longest edge of a minimum spanning tree throughout.
 #
-#   bench/pcnm_scale.sh [build folder] [runs] [runs of a million sites]
+#   bench/pcnm_scale.sh [build folder] [runs] [runs of a million sites] [largest]
 #
+# LARGEST (default 1000000) skips the sizes above it: 0 runs the 2000-site
+# comparison alone.
 # Prints the median wall-clock seconds of the runs and the peak resident
 # memory (GNU time). The default is 3 runs of each, 1 of a million sites.
 set -euo pipefail
@@ -15,6 +17,7 @@ set -euo pipefail
 build=${1:-build}
 runs=${2:-3}
 million_runs=${3:-1}
+largest=${4:-1000000}
 dialogue=$(realpath "$build/src/main/ortelix")
 pcnm=$(realpath "$build/src/tools/ortelix-pcnm")
 threshold=$(realpath "$build/src/tools/ortelix-threshold")
@@ -90,7 +93,7 @@ for n in 10000 100000 1000000; do
     100000) rows=400 cols=250 k=100 r=$runs ;;
     1000000) rows=1000 cols=1000 k=50 r=$million_runs ;;
   esac
-  [ "$r" -gt 0 ] || continue
+  [ "$r" -gt 0 ] && [ "$n" -le "$largest" ] || continue
   uniform "$n" 7 > "$work/u$n.txt"
   for scenario in grid uniform; do
     : > "$work/s.ms"
