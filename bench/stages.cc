@@ -31,7 +31,7 @@
 
 #include <unistd.h>
 
-#include "bench/literal_correl.h"
+#include "pcnm/reference_correl.h"
 #include "output/spatial_file.h"
 #include "pcnm/constants.h"
 #include "pcnm/correl.h"
@@ -151,7 +151,7 @@ int main(int argc, char** argv) {
   Matrix x, d, a0, a, ref, corlin, xprime;
   std::vector<double> diag(kLd), offdiag(kLd), e(kLd), colmean(kLd), work(kLd), eigval(kLd);
   std::vector<double> vsum(kLd), vsumsq(kLd), vmean(kLd), vsd(kLd);
-  std::vector<std::int32_t> iord(kLd);
+  std::vector<Index> iord(kLd);
   bool identical = true;
 
   std::printf("Ortelix stages, wall-clock seconds (fast: median of 3 runs; literal: median of %s)\n",
@@ -213,7 +213,7 @@ int main(int argc, char** argv) {
     // Sort and scaling: what pcoa spends besides the stages above.
     pcnm::PcoaResult pr;
     double t_pcoa = timed(fast_reps, [] {}, [&] {
-      pr = pcnm::pcoa(n, kLd, iord.data(), d.data(), eigval.data(), offdiag.data(), x.data(), colmean.data(),
+      pr = *pcnm::pcoa(n, kLd, iord.data(), d.data(), eigval.data(), offdiag.data(), x.data(), colmean.data(),
                       work.data());
     });
     double t_sort = std::max(0.0, t_pcoa - t_gower - t_reduce - t_accumulate - t_ql);
@@ -221,11 +221,11 @@ int main(int argc, char** argv) {
 
     // Correlation check, the last objects taken as supplementary.
     const int main_objects = n - kSupplementary;
-    const int nvar = pr.npcnm;
+    const int nvar = static_cast<int>(pr.npcnm);
     Matrix pcs = x;
     pcnm::CorrelResult ref_cr, fast_cr;
     double t_ref_correl = timed(ref_reps, [&] { x.v = pcs.v; }, [&] {
-      ref_cr = bench::literal::correl(main_objects, nvar, x.data(), kLd, vsum.data(), vsumsq.data(), vmean.data(),
+      ref_cr = pcnm::correl_reference(main_objects, nvar, x.data(), kLd, vsum.data(), vsumsq.data(), vmean.data(),
                                       vsd.data(), corlin.data(), xprime.data());
     });
     Matrix ref_x = x, ref_corlin = corlin;

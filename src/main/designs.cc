@@ -3,6 +3,7 @@
 
 #include "main/run.h"
 #include "output/report.h"
+#include "sites/sites.h"
 #include "textio/io.h"
 
 namespace ortelix {
@@ -24,7 +25,8 @@ void transect(Run& run) {
     say(kScreen, {"Maximum number = ", kNmax});
   }
   output::report::transect();
-  for (std::int32_t i = 1; i <= run.n; ++i) run.x(i, 1) = i;
+  const sites::Sites line = sites::transect_sites(run.n);
+  for (std::int32_t i = 1; i <= run.n; ++i) run.x(i, 1) = line.at(i - 1, 0);
 }
 
 void grid(Run& run) {
@@ -50,18 +52,10 @@ void grid(Run& run) {
   }
   output::report::grid(rows, cols);
 
-  // X runs fastest: object i lies at X = (i-1) mod rows + 1, Y = (i-1) div rows + 1.
-  std::int32_t gx = 1;
-  std::int32_t gy = 1;
+  const sites::Sites points = sites::grid_sites(rows, cols);
   for (std::int32_t i = 1; i <= run.n; ++i) {
-    run.x(i, 1) = gx;
-    run.x(i, 2) = gy;
-    if (gx < rows) {
-      ++gx;
-    } else {
-      gx = 1;
-      ++gy;
-    }
+    run.x(i, 1) = points.at(i - 1, 0);
+    run.x(i, 2) = points.at(i - 1, 1);
   }
 
   say(kScreen);

@@ -5,10 +5,10 @@
 
 #include "main/run.h"
 #include "output/report.h"
-#include "pcnm/constants.h"
 #include "pcnm/correl.h"
 #include "pcnm/distances.h"
 #include "pcnm/pcoa.h"
+#include "pcnm/rules.h"
 #include "textio/io.h"
 
 namespace ortelix {
@@ -25,7 +25,7 @@ void pcnm_stage(Run& run) {
   pcnm::compute_distances(run.x.data(), ntot, run.p, kNmax, run.d.data());
 
   std::vector<double> eigval(kNmax), offdiag(kNmax), colmean(kNmax), work(kNmax);
-  std::vector<std::int32_t> iord(kNmax);
+  std::vector<Index> iord(kNmax);
   double limit = 0.0;
   for (;;) {
     say(kScreen);
@@ -35,31 +35,32 @@ void pcnm_stage(Run& run) {
     say(kScreen, {"Type an integer or a real number, ex. 1 or 65.22."});
     say(kScreen, {"Use the SAME measurement units as the site coordinates."});
     textio::read(kKeyboard, {limit});
-    const double thresh = limit / run.rangmax + pcnm::kLimitEpsilon;
+    const double thresh = pcnm::internal_limit(limit, run.rangmax);
     if (run.verbose == 1) say(kScreen, {"Bs/rangmax =", thresh});
     say(kScreen);
     report::truncation_limit(thresh * run.rangmax);
 
     pcnm::truncate_distances(run.d.data(), ntot, kNmax, thresh);
-    pcnm::PcoaResult r = pcnm::pcoa(ntot, kNmax, iord.data(), run.d.data(), eigval.data(), offdiag.data(),
-                                    run.x.data(), colmean.data(), work.data());
-    if (!r.converged) textio::stop("Too many iterations in TQLI");
+    const Expected<pcnm::PcoaResult> pcoa = pcnm::pcoa(ntot, kNmax, iord.data(), run.d.data(), eigval.data(),
+                                                       offdiag.data(), run.x.data(), colmean.data(), work.data());
+    if (!pcoa.ok()) textio::stop(pcoa.error());
+    const pcnm::PcoaResult& r = *pcoa;
     report::eigen_sums(r.positive_sum, r.negative_sum, r.trace);
-    report::positive_count(r.npcnm);
+    report::positive_count(static_cast<std::int32_t>(r.npcnm));
     report::eigenvalues(eigval.data(), ntot);
 
     if (r.npcnm < ntot - 1) {
       textio::write(kScreen,
                     "(' Truncation of the distance matrix to the distance',F12.3,/,' yielded',I5,"
                     "' positive eigenvalues.')",
-                    {thresh * run.rangmax, r.npcnm});
-      run.nvar = r.npcnm;
+                    {thresh * run.rangmax, static_cast<std::int32_t>(r.npcnm)});
+      run.nvar = static_cast<std::int32_t>(r.npcnm);
       return;
     }
     // Variables spanning every direction the objects allow fit anything.
     say(kScreen);
     say(kScreen, {"Truncation of the distance matrix using limit ", thresh});
-    say(kScreen, {"yielded a PCNM matrix containing ", r.npcnm, " variables."});
+    say(kScreen, {"yielded a PCNM matrix containing ", static_cast<std::int32_t>(r.npcnm), " variables."});
     say(kScreen, {"There are too many PCNMs: R-square=1, not signif."});
     say(kScreen, {"Choose a lower truncation limit."});
   }
@@ -71,7 +72,7 @@ void correlation_check(Run& run) {
                                       vmean.data(), vsd.data(), run.corlin.data(), run.xprime.data());
   if (r.zero_variance != 0) {
     // Silent on the screen; the report says which variable.
-    report::zero_variance(r.zero_variance);
+    report::zero_variance(static_cast<std::int32_t>(r.zero_variance));
     textio::stop();
   }
   say(kScreen);

@@ -4,9 +4,12 @@
 #include <cstdint>
 #include <string>
 
+#include "sites/sites.h"
+
 namespace ortelix {
 
-constexpr std::int32_t kNmax = 2000;
+// The capacity of every array of the run.
+constexpr std::int32_t kNmax = static_cast<std::int32_t>(sites::kDialogueCapacity);
 
 // An nmax x nmax column-major matrix of doubles, zero at start. The pages
 // come from the system already zero and are touched only when used, so a

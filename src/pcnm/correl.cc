@@ -16,7 +16,7 @@ constexpr long kTile = 64;
 // c(r, s) for r <= s < q of c = a b where a is b's transpose (a(r, t) =
 // b(t, r)), then the lower triangle mirrored: c(s, r) sums the same products
 // b(t, s) b(t, r) over the same increasing t, so it is the same double.
-void symmetric_product(const double* a, const double* b, double* c, std::int32_t k, std::int32_t q, long ld) {
+void symmetric_product(const double* a, const double* b, double* c, Index k, Index q, long ld) {
   const FastKernels& kernels = fast_kernels(Isa::kAuto);
   for (int r0 = 0; r0 < q; r0 += kPanel) {
     const int r1 = std::min<int>(q, r0 + kPanel);
@@ -33,14 +33,14 @@ void symmetric_product(const double* a, const double* b, double* c, std::int32_t
 
 }  // namespace
 
-void produit(const double* a, const double* b, double* c, std::int32_t m, std::int32_t k, std::int32_t q,
-             std::int32_t ld) {
+void produit(const double* a, const double* b, double* c, Index m, Index k, Index q,
+             Index ld) {
   // Each lane of the kernel is one c(r, s), summed over t in increasing
   // order from 0 like the plain triple loop.
   fast_kernels(Isa::kAuto).cross_products(a, b, c, ld, k, 0, m, 0, q);
 }
 
-std::int32_t standardize(std::int32_t n, std::int32_t nvar, double* x, std::int64_t ld, double* vsum,
+Index standardize(Index n, Index nvar, double* x, Index ld, double* vsum,
                          double* vsumsq, double* vmean, double* vsd) {
   const long l = ld;
   const double dn = static_cast<double>(n);
@@ -65,7 +65,7 @@ std::int32_t standardize(std::int32_t n, std::int32_t nvar, double* x, std::int6
     vsd[j] = (variance >= 0.0) ? std::sqrt(variance) : 0.0;
   }
   for (long j = 0; j < nvar; ++j) {
-    if (vsd[j] < kTol) return static_cast<std::int32_t>(j + 1);
+    if (vsd[j] < kTol) return j + 1;
   }
   for (long j = 0; j < nvar; ++j) {
     double* col = x + j * l;
@@ -74,7 +74,7 @@ std::int32_t standardize(std::int32_t n, std::int32_t nvar, double* x, std::int6
   return 0;
 }
 
-CorrelResult correl(std::int32_t n, std::int32_t nvar, double* x, std::int32_t ld, double* vsum, double* vsumsq,
+CorrelResult correl(Index n, Index nvar, double* x, Index ld, double* vsum, double* vsumsq,
                     double* vmean, double* vsd, double* corlin, double* xprime) {
   const long l = ld;
   const double dn = static_cast<double>(n);

@@ -2,6 +2,8 @@
 // when supplementary objects took part in building them.
 #pragma once
 
+#include "base/index.h"
+
 #include <cstdint>
 
 namespace ortelix::pcnm {
@@ -10,7 +12,7 @@ struct CorrelResult {
   // Number (1-based) of the first variable whose standard deviation is
   // below kTol; 0 when every variable varies. When set, nothing after the
   // standard deviations has been done.
-  std::int32_t zero_variance = 0;
+  Index zero_variance = 0;
   double largest = 0;  // largest |correlation| between two different variables
 };
 
@@ -19,19 +21,19 @@ struct CorrelResult {
 // of columns 1..nvar over rows 1..n; then, unless a standard deviation is
 // below kTol, each column becomes (x - mean) / sd in place. Returns the
 // 1-based number of the first variable without variance, or 0.
-std::int32_t standardize(std::int32_t n, std::int32_t nvar, double* x, std::int64_t ld, double* vsum,
+Index standardize(Index n, Index nvar, double* x, Index ld, double* vsum,
                          double* vsumsq, double* vmean, double* vsd);
 
 // Standardizes columns 1..nvar of x over rows 1..n in place (mean 0,
 // standard deviation 1 with divisor n - 1), puts their transpose in xprime
 // and their correlation matrix in corlin. A variance that rounding makes
 // negative, or NaN, counts as no variance. Needs n >= 2.
-CorrelResult correl(std::int32_t n, std::int32_t nvar, double* x, std::int32_t ld, double* vsum, double* vsumsq,
+CorrelResult correl(Index n, Index nvar, double* x, Index ld, double* vsum, double* vsumsq,
                     double* vmean, double* vsd, double* corlin, double* xprime);
 
 // c = a b for an m x k matrix a and a k x q matrix b, all with leading
 // dimension ld; each c(r, s) summed over t in increasing order from 0.
-void produit(const double* a, const double* b, double* c, std::int32_t m, std::int32_t k, std::int32_t q,
-             std::int32_t ld);
+void produit(const double* a, const double* b, double* c, Index m, Index k, Index q,
+             Index ld);
 
 }  // namespace ortelix::pcnm

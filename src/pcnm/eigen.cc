@@ -4,8 +4,8 @@
 
 namespace ortelix::pcnm {
 
-void tred2(double* a, int n, int ld, double* diag, double* offdiag) { tred2_fast(a, n, ld, diag, offdiag); }
+void tred2(double* a, Index n, Index ld, double* diag, double* offdiag) { tred2_fast(a, n, ld, diag, offdiag); }
 
-bool tqli(double* diag, double* offdiag, int n, int ld, double* a) { return tqli_fast(diag, offdiag, n, ld, a); }
+bool tqli(double* diag, double* offdiag, Index n, Index ld, double* a) { return tqli_fast(diag, offdiag, n, ld, a); }
 
 }  // namespace ortelix::pcnm

@@ -3,9 +3,11 @@
 // contracts they share.
 #pragma once
 
+#include "base/index.h"
+
 namespace ortelix::pcnm {
 
-void tred2(double* a, int n, int ld, double* diag, double* offdiag);
-bool tqli(double* diag, double* offdiag, int n, int ld, double* a);
+void tred2(double* a, Index n, Index ld, double* diag, double* offdiag);
+bool tqli(double* diag, double* offdiag, Index n, Index ld, double* a);
 
 }  // namespace ortelix::pcnm

@@ -94,7 +94,7 @@ bool worth_splitting(const FastOptions& options, int rows) {
 
 }  // namespace
 
-void tred2_fast(double* a, int n, int ld, double* diag, double* offdiag, FastOptions options) {
+void tred2_fast(double* a, Index n, Index ld, double* diag, double* offdiag, FastOptions options) {
   if (n < 1) {
     tred2_reference(a, n, ld, diag, offdiag);
     return;
@@ -103,7 +103,9 @@ void tred2_fast(double* a, int n, int ld, double* diag, double* offdiag, FastOpt
   householder_accumulate_fast(a, n, ld, diag, offdiag, options);
 }
 
-void householder_reduce_fast(double* a, int n, int ld, double* diag, double* offdiag, FastOptions options) {
+void householder_reduce_fast(double* a, Index order, Index ld, double* diag, double* offdiag, FastOptions options) {
+  // Orders up to the dialogue program's capacity: the blocking is in int.
+  const int n = static_cast<int>(order);
   const long L = ld;
   const FastKernels& k = fast_kernels(options.isa);
   Team team(team_size(options, n));
@@ -215,7 +217,9 @@ void householder_reduce_fast(double* a, int n, int ld, double* diag, double* off
   write_rows();
 }
 
-void householder_accumulate_fast(double* a, int n, int ld, double* diag, double* offdiag, FastOptions options) {
+void householder_accumulate_fast(double* a, Index order, Index ld, double* diag, double* offdiag, FastOptions options) {
+  // Orders up to the dialogue program's capacity: the blocking is in int.
+  const int n = static_cast<int>(order);
   const long L = ld;
   const FastKernels& k = fast_kernels(options.isa);
   Team team(team_size(options, n));
@@ -279,7 +283,7 @@ namespace {
 // matrix a chunk at a time (the recurrence itself never reads the matrix).
 class RotationRecord {
  public:
-  RotationRecord(double* a, int n, int ld, const FastKernels& kernels, Team& team, const FastOptions& options)
+  RotationRecord(double* a, int n, Index ld, const FastKernels& kernels, Team& team, const FastOptions& options)
       : a_(a), n_(n), ld_(ld), kernels_(kernels), team_(team), options_(options) {
     c_.resize(kCapacity);
     s_.resize(kCapacity);
@@ -331,7 +335,9 @@ class RotationRecord {
 
 }  // namespace
 
-bool tqli_fast(double* diag_, double* offdiag_, int n, int ld, double* a, FastOptions options) {
+bool tqli_fast(double* diag_, double* offdiag_, Index order, Index ld, double* a, FastOptions options) {
+  // Orders up to the dialogue program's capacity: the blocking is in int.
+  const int n = static_cast<int>(order);
   auto d = [&](int i) -> double& { return diag_[i - 1]; };
   auto e = [&](int i) -> double& { return offdiag_[i - 1]; };
 

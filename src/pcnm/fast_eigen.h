@@ -5,6 +5,8 @@
 // in cache, several elements per vector register, two threads).
 #pragma once
 
+#include "base/index.h"
+
 #include "pcnm/fast_kernels.h"
 
 namespace ortelix::pcnm {
@@ -20,16 +22,16 @@ struct FastOptions {
 };
 
 // Same contract as tred2_reference.
-void tred2_fast(double* a, int n, int ld, double* diag, double* offdiag, FastOptions options = {});
+void tred2_fast(double* a, Index n, Index ld, double* diag, double* offdiag, FastOptions options = {});
 
 // The two phases of tred2_fast, apart for the benchmark: the reduction
 // (diag holds each row's h, offdiag the sub-diagonal) and the accumulation
 // of Q from what the reduction left in `a` and `diag`.
-void householder_reduce_fast(double* a, int n, int ld, double* diag, double* offdiag, FastOptions options = {});
-void householder_accumulate_fast(double* a, int n, int ld, double* diag, double* offdiag, FastOptions options = {});
+void householder_reduce_fast(double* a, Index n, Index ld, double* diag, double* offdiag, FastOptions options = {});
+void householder_accumulate_fast(double* a, Index n, Index ld, double* diag, double* offdiag, FastOptions options = {});
 
 // Same contract as tqli_reference; on failure the matrix holds every
 // rotation made up to the give-up, as the reference leaves it.
-bool tqli_fast(double* diag, double* offdiag, int n, int ld, double* a, FastOptions options = {});
+bool tqli_fast(double* diag, double* offdiag, Index n, Index ld, double* a, FastOptions options = {});
 
 }  // namespace ortelix::pcnm

@@ -4,10 +4,11 @@
 
 #include "pcnm/constants.h"
 #include "pcnm/eigen.h"
+#include "pcnm/rules.h"
 
 namespace ortelix::pcnm {
 
-void gower(double* a_, double* colmean_, std::int32_t n, std::int32_t ld) {
+void gower(double* a_, double* colmean_, Index n, Index ld) {
   auto a = [&](int i, int j) -> double& { return a_[static_cast<long>(j - 1) * ld + (i - 1)]; };
   auto colmean = [&](int j) -> double& { return colmean_[j - 1]; };
   const double nbar = static_cast<double>(n);
@@ -28,18 +29,18 @@ void gower(double* a_, double* colmean_, std::int32_t n, std::int32_t ld) {
   }
 }
 
-PcoaResult pcoa(std::int32_t n, std::int32_t ld, std::int32_t* iord_, const double* d_, double* eigval_,
+Expected<PcoaResult> pcoa(Index n, Index ld, Index* iord_, const double* d_, double* eigval_,
                 double* offdiag_, double* a_, double* colmean, double* work_) {
   auto a = [&](int i, int j) -> double& { return a_[static_cast<long>(j - 1) * ld + (i - 1)]; };
   auto d = [&](int i, int j) -> double { return d_[static_cast<long>(j - 1) * ld + (i - 1)]; };
   auto eigval = [&](int i) -> double& { return eigval_[i - 1]; };
-  auto iord = [&](int i) -> std::int32_t& { return iord_[i - 1]; };
+  auto iord = [&](int i) -> Index& { return iord_[i - 1]; };
   auto work = [&](int i) -> double& { return work_[i - 1]; };
 
   PcoaResult result;
   for (int i = 1; i <= n - 1; ++i) {
     for (int j = i + 1; j <= n; ++j) {
-      a(i, j) = -((d(i, j) * d(i, j)) * 0.5);
+      a(i, j) = transformed(d(i, j));
       a(j, i) = a(i, j);
     }
   }
@@ -54,10 +55,7 @@ PcoaResult pcoa(std::int32_t n, std::int32_t ld, std::int32_t* iord_, const doub
     offdiag_[i - 1] = 0.0;
   }
   tred2(a_, n, ld, eigval_, offdiag_);
-  if (!tqli(eigval_, offdiag_, n, ld, a_)) {
-    result.converged = false;
-    return result;
-  }
+  if (!tqli(eigval_, offdiag_, n, ld, a_)) return fail("Too many iterations in TQLI");
 
   // Straight insertion into decreasing order. An eigenvalue moves down past
   // every one that is not larger by more than kTol, so equal eigenvalues end
@@ -65,7 +63,7 @@ PcoaResult pcoa(std::int32_t n, std::int32_t ld, std::int32_t* iord_, const doub
   for (int i = 1; i <= n; ++i) iord(i) = i;
   for (int j = 2; j <= n; ++j) {
     double v = eigval(j);
-    std::int32_t k = iord(j);
+    Index k = iord(j);
     int i = j - 1;
     while (i >= 1 && eigval(i) - v <= kTol) {
       eigval(i + 1) = eigval(i);
@@ -82,8 +80,7 @@ PcoaResult pcoa(std::int32_t n, std::int32_t ld, std::int32_t* iord_, const doub
   }
 
   for (int j = 1; j <= n; ++j) {
-    double root = eigval(j) > 0.0 ? std::sqrt(eigval(j)) : std::sqrt(-eigval(j));
-    double factor = static_cast<double>(static_cast<float>(root));
+    const double factor = axis_scale(eigval(j));
     for (int i = 1; i <= n; ++i) a(i, j) = a(i, j) * factor;
   }
 
@@ -94,21 +91,10 @@ PcoaResult pcoa(std::int32_t n, std::int32_t ld, std::int32_t* iord_, const doub
     if (eigval(j) < 0.0) negsum = negsum + eigval(j);
   }
 
-  // Counted from the end: an eigenvalue just below the bound standing in
-  // front of one just above it (sorting tolerance) counts as positive.
-  int below = 0;
-  for (int j = n; j >= 1; --j) {
-    if (eigval(j) < kPositive) {
-      ++below;
-    } else {
-      break;
-    }
-  }
-
   result.positive_sum = possum;
   result.negative_sum = negsum;
   result.trace = trace;
-  result.npcnm = n - below;
+  result.npcnm = positive_count(eigval_, n);
   return result;
 }
 

@@ -8,7 +8,7 @@ namespace ortelix::pcnm {
 
 // Written 1-based with the algorithm's letters so that it can be read
 // against the textbook step by step. Every sum in increasing index order.
-void tred2_reference(double* a_, int n, int ld, double* diag_, double* offdiag_) {
+void tred2_reference(double* a_, Index n, Index ld, double* diag_, double* offdiag_) {
   auto a = [&](int i, int j) -> double& { return a_[static_cast<long>(j - 1) * ld + (i - 1)]; };
   auto d = [&](int i) -> double& { return diag_[i - 1]; };
   auto e = [&](int i) -> double& { return offdiag_[i - 1]; };
@@ -74,7 +74,7 @@ void tred2_reference(double* a_, int n, int ld, double* diag_, double* offdiag_)
   }
 }
 
-bool tqli_reference(double* diag_, double* offdiag_, int n, int ld, double* a_) {
+bool tqli_reference(double* diag_, double* offdiag_, Index n, Index ld, double* a_) {
   auto a = [&](int i, int j) -> double& { return a_[static_cast<long>(j - 1) * ld + (i - 1)]; };
   auto d = [&](int i) -> double& { return diag_[i - 1]; };
   auto e = [&](int i) -> double& { return offdiag_[i - 1]; };

@@ -4,6 +4,8 @@
 // the same bits, and the tests and the benchmark prove it against these.
 #pragma once
 
+#include "base/index.h"
+
 namespace ortelix::pcnm {
 
 // Householder reduction of the symmetric n x n matrix `a` (column-major,
@@ -15,7 +17,7 @@ namespace ortelix::pcnm {
 // Differences from the textbook form, each of which changes results: a row
 // whose scale is below kTol is left as it is, and the accumulation skips a
 // step whose h is at most kTol in magnitude.
-void tred2_reference(double* a, int n, int ld, double* diag, double* offdiag);
+void tred2_reference(double* a, Index n, Index ld, double* diag, double* offdiag);
 
 // QL with implicit shifts on the tridiagonal (diag, offdiag) left by
 // tred2, applying every rotation to `a`. On return diag holds the
@@ -25,6 +27,6 @@ void tred2_reference(double* a, int n, int ld, double* diag, double* offdiag);
 //
 // The convergence test is absolute (|offdiag| < kTol), and the choice
 // between the two forms of a rotation uses kTol as a margin.
-bool tqli_reference(double* diag, double* offdiag, int n, int ld, double* a);
+bool tqli_reference(double* diag, double* offdiag, Index n, Index ld, double* a);
 
 }  // namespace ortelix::pcnm

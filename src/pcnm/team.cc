@@ -9,14 +9,16 @@
 
 namespace ortelix::pcnm {
 
-// The worker never writes output and never sees SIGINT or SIGTERM: the
-// text layer's handler relies on the main thread receiving them.
+// The worker never writes output and never sees a signal sent to the
+// process: the handlers (the text layer's, the tools' removal of their
+// temporary files) rely on the main thread receiving them.
 Team::Team(int threads) {
   if (threads < 2) return;
   sigset_t blocked, previous;
   sigemptyset(&blocked);
-  sigaddset(&blocked, SIGINT);
-  sigaddset(&blocked, SIGTERM);
+  for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGALRM, SIGUSR1, SIGUSR2, SIGVTALRM, SIGPROF, SIGXCPU}) {
+    sigaddset(&blocked, sig);
+  }
   pthread_sigmask(SIG_BLOCK, &blocked, &previous);
   try {
     worker_ = std::thread([this] { serve(); });
@@ -41,7 +43,11 @@ void Team::serve() {
   for (;;) {
     seen = await_change(start_, seen);
     if (quit_) return;
-    call_(context_, 1);
+    try {
+      call_(context_, 1);
+    } catch (...) {
+      worker_failure_ = std::current_exception();
+    }
     signal(done_, seen);
   }
 }

@@ -4,15 +4,17 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <exception>
 #include <mutex>
 #include <thread>
+#include <utility>
 
 namespace ortelix::pcnm {
 
 // The calling thread and at most one worker. A job is split in two fixed
 // halves decided by the caller, never by timing, so the results cannot
 // depend on the scheduling. The worker never writes output and never sees
-// SIGINT or SIGTERM: the text layer's handler relies on the main thread
+// a signal sent to the process: the handlers rely on the main thread
 // receiving them.
 class Team {
  public:
@@ -23,7 +25,10 @@ class Team {
 
   bool parallel() const { return worker_.joinable(); }
 
-  // job(part) for part 0 here and part 1 on the worker (or both here).
+  // job(part) for part 0 here and part 1 on the worker (or both here). An
+  // exception from either part (memory running out, a cancelled run) comes
+  // out of run once both parts have ended, so that nothing the job refers
+  // to is left in use by the other thread.
   template <typename Job>
   void run(bool split, const Job& job) {
     if (!split || !parallel()) {
@@ -35,9 +40,17 @@ class Team {
     call_ = [](const void* context, int part) { (*static_cast<const Job*>(context))(part); };
     const unsigned generation = start_.load(std::memory_order_relaxed) + 1;
     signal(start_, generation);
-    job(0);
+    std::exception_ptr here;
+    try {
+      job(0);
+    } catch (...) {
+      here = std::current_exception();
+    }
     unsigned done = done_.load(std::memory_order_acquire);
     while (done != generation) done = await_change(done_, done);
+    std::exception_ptr there = std::exchange(worker_failure_, nullptr);
+    if (here) std::rethrow_exception(here);
+    if (there) std::rethrow_exception(there);
   }
 
  private:
@@ -50,6 +63,7 @@ class Team {
   std::thread worker_;
   std::atomic<unsigned> start_{0};
   std::atomic<unsigned> done_{0};
+  std::exception_ptr worker_failure_;  // written before done_, read after
   std::mutex mutex_;
   std::condition_variable wake_;
   const void* context_ = nullptr;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace ortelix::textio {
 
@@ -21,6 +22,15 @@ class CharStream {
     int c = peek();
     if (c != kEnd) ++pos_;
     return c;
+  }
+
+  // A stream over fixed text only: where the next character is, and a
+  // jump to another place (which forgets an end already seen).
+  std::size_t offset() const { return pos_; }
+  std::string_view text() const { return buf_; }
+  void seek(std::size_t offset) {
+    pos_ = offset < buf_.size() ? offset : buf_.size();
+    end_seen_ = false;
   }
 
   // Set whenever a read reaches the end of the stream; it stays set.

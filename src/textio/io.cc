@@ -29,7 +29,7 @@ void say(int unit, std::initializer_list<Item> items) {
 }
 
 void read(int unit, std::span<const Target> targets) {
-  if (auto err = list_read(unit_input(unit), targets)) fatal(unit, *err, "list io", /*reading=*/true);
+  if (auto r = list_read(unit_input(unit), targets); !r.ok()) fatal(unit, r.error(), "list io", /*reading=*/true);
 }
 
 UnitWrite::UnitWrite(int unit, std::string_view format) : FormattedWrite(format_of(format), unit_sink(unit, format)) {}

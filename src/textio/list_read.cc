@@ -16,7 +16,9 @@ bool is_exponent_letter(int c) { return c == 'E' || c == 'e' || c == 'D' || c ==
 // What ends an unquoted name, and what tells "r*" (r nulls) from "r*value".
 bool ends_name(int c) { return c == kEnd || c == ' ' || c == '\t' || c == ',' || c == '/' || c == '\n'; }
 
-IoError incomprehensible(const char* context) { return {context, "incomprehensible list input"}; }
+using Result = Expected<void, IoError>;
+
+Unexpected<IoError> incomprehensible(const char* context) { return {{context, "incomprehensible list input"}}; }
 
 // A value as scanned, before it is stored into a target.
 struct Scanned {
@@ -30,21 +32,21 @@ class Reader {
  public:
   explicit Reader(CharStream& in) : in_(in) {}
 
-  std::optional<IoError> run(std::span<const Target> targets) {
-    if (in_.end_seen()) return IoError{"read start", "end of file"};
+  Result run(std::span<const Target> targets) {
+    if (in_.end_seen()) return Unexpected{IoError{"read start", "end of file"}};
     for (const Target& t : targets) {
       Scanned v;
       if (repeat_left_ > 0) {
         --repeat_left_;
         v = repeat_value_;
-      } else if (auto err = next_value(t.kind, v)) {
-        return err;
+      } else if (Result r = next_value(t.kind, v); !r.ok()) {
+        return r;
       }
       if (v.kind == Scanned::Kind::kSlash) break;
       if (v.kind == Scanned::Kind::kValue) store(t, v);
     }
     discard_line();
-    return std::nullopt;
+    return {};
   }
 
  private:
@@ -70,32 +72,32 @@ class Reader {
     if (in_.peek() == ',') in_.get();
   }
 
-  IoError end_error() const {
-    if (in_.read_errno() != 0) return {"read", std::strerror(in_.read_errno())};
-    return {"list in", "end of file"};
+  Unexpected<IoError> end_error() const {
+    if (in_.read_errno() != 0) return {{"read", std::strerror(in_.read_errno())}};
+    return {{"list in", "end of file"}};
   }
 
-  std::optional<IoError> next_value(Target::Kind kind, Scanned& v) {
+  Result next_value(Target::Kind kind, Scanned& v) {
     int c;
     while ((c = in_.peek()) == ' ' || c == '\t' || c == '\n') in_.get();
     if (c == kEnd) return end_error();
     if (c == ',') {
       in_.get();
       v.kind = Scanned::Kind::kNull;
-      return std::nullopt;
+      return {};
     }
     if (c == '/') {
       in_.get();
       v.kind = Scanned::Kind::kSlash;
-      return std::nullopt;
+      return {};
     }
-    if (auto err = scan_value(kind, v, /*count_allowed=*/true)) return err;
+    if (Result r = scan_value(kind, v, /*count_allowed=*/true); !r.ok()) return r;
     eat_separator();
-    return std::nullopt;
+    return {};
   }
 
   // Called on the first character of a value.
-  std::optional<IoError> scan_value(Target::Kind kind, Scanned& v, bool count_allowed) {
+  Result scan_value(Target::Kind kind, Scanned& v, bool count_allowed) {
     if (kind == Target::Kind::kName) return scan_name(v, count_allowed);
     std::string text;  // sign and digits so far
     if (in_.peek() == '+' || in_.peek() == '-') text += static_cast<char>(in_.get());
@@ -110,7 +112,7 @@ class Reader {
   }
 
   // `digits` is an optional sign and digits; the next character is '*'.
-  std::optional<IoError> start_repeat(const std::string& digits, bool has_digits, Target::Kind kind, Scanned& v) {
+  Result start_repeat(const std::string& digits, bool has_digits, Target::Kind kind, Scanned& v) {
     in_.get();
     long long count = 0;
     for (char ch : digits) {
@@ -121,22 +123,22 @@ class Reader {
     if (!has_digits || digits[0] == '-' || count == 0) return incomprehensible("bad repetition count");
     if (ends_name(in_.peek())) {
       v.kind = Scanned::Kind::kNull;
-    } else if (auto err = scan_value(kind, v, /*count_allowed=*/false)) {
-      return err;
+    } else if (Result r = scan_value(kind, v, /*count_allowed=*/false); !r.ok()) {
+      return r;
     }
     repeat_value_ = v;
     repeat_left_ = count - 1;
-    return std::nullopt;
+    return {};
   }
 
-  std::optional<IoError> finish_integer(const std::string& text, bool has_digits, Scanned& v) {
+  Result finish_integer(const std::string& text, bool has_digits, Scanned& v) {
     int c = in_.peek();
     if (!has_digits) {
       if (c == '*') return incomprehensible("bad repetition count");
-      if (c == '.') return IoError{"invalid integer", "read unexpected character"};
+      if (c == '.') return Unexpected{IoError{"invalid integer", "read unexpected character"}};
       return incomprehensible("invalid number");
     }
-    if (c == '.' || is_exponent_letter(c)) return IoError{"invalid integer", "read unexpected character"};
+    if (c == '.' || is_exponent_letter(c)) return Unexpected{IoError{"invalid integer", "read unexpected character"}};
     long long mag = 0;  // leading zeros do not count toward the range
     for (char ch : text) {
       if (!is_digit(ch)) continue;
@@ -145,14 +147,14 @@ class Reader {
     }
     long long value = text[0] == '-' ? -mag : mag;
     if (value < std::numeric_limits<std::int32_t>::min() || value > std::numeric_limits<std::int32_t>::max()) {
-      return IoError{"invalid integer", "integer out of range"};
+      return Unexpected{IoError{"invalid integer", "integer out of range"}};
     }
     v.kind = Scanned::Kind::kValue;
     v.integer = static_cast<std::int32_t>(value);
-    return std::nullopt;
+    return {};
   }
 
-  std::optional<IoError> finish_real(std::string text, bool has_digits, Scanned& v) {
+  Result finish_real(std::string text, bool has_digits, Scanned& v) {
     if (in_.peek() == '.') {
       text += static_cast<char>(in_.get());
       while (is_digit(in_.peek())) {
@@ -176,10 +178,10 @@ class Reader {
     // infinity or zero beyond the range; the text is plain C syntax by now.
     v.kind = Scanned::Kind::kValue;
     v.real = std::strtod(text.c_str(), nullptr);
-    return std::nullopt;
+    return {};
   }
 
-  std::optional<IoError> scan_name(Scanned& v, bool count_allowed) {
+  Result scan_name(Scanned& v, bool count_allowed) {
     std::string text;
     int c = in_.peek();
     if (c == '\'' || c == '"') {
@@ -211,7 +213,7 @@ class Reader {
     text.resize(kNameLength, ' ');
     v.kind = Scanned::Kind::kValue;
     v.name = std::move(text);
-    return std::nullopt;
+    return {};
   }
 
   CharStream& in_;
@@ -221,7 +223,7 @@ class Reader {
 
 }  // namespace
 
-std::optional<IoError> list_read(CharStream& in, std::span<const Target> targets) {
+Expected<void, IoError> list_read(CharStream& in, std::span<const Target> targets) {
   // A repeated value is scanned once, for the kind of the target it first
   // serves; the reads of the program never mix kinds in one read.
   for (const Target& t : targets) {

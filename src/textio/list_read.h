@@ -3,10 +3,10 @@
 
 #include <cstdint>
 #include <initializer_list>
-#include <optional>
 #include <span>
 #include <string>
 
+#include "base/expected.h"
 #include "textio/char_stream.h"
 
 namespace ortelix::textio {
@@ -34,8 +34,8 @@ struct Target {
 // Reads the targets from the next line on; once they are satisfied (or a
 // slash is met) the rest of the last line used is discarded. On failure the
 // targets read so far keep their new values and the error is returned.
-std::optional<IoError> list_read(CharStream& in, std::span<const Target> targets);
-inline std::optional<IoError> list_read(CharStream& in, std::initializer_list<Target> targets) {
+Expected<void, IoError> list_read(CharStream& in, std::span<const Target> targets);
+inline Expected<void, IoError> list_read(CharStream& in, std::initializer_list<Target> targets) {
   return list_read(in, std::span<const Target>(targets.begin(), targets.size()));
 }
 

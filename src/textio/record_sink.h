@@ -11,6 +11,9 @@ class RecordSink {
  public:
   virtual ~RecordSink() = default;
   virtual void record(std::string_view text) = 0;
+  // A write statement under `format` ("list io" for a free-format one)
+  // begins: a sink that reports failed writes names the last one.
+  virtual void transfer(std::string_view format) { (void)format; }
 };
 
 // Collects records in memory: the text layer's tests and any caller that

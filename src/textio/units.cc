@@ -136,6 +136,7 @@ extern "C" void on_signal(int sig) {
 class UnitSink : public RecordSink {
  public:
   explicit UnitSink(int unit) : unit_(unit) {}
+  void transfer(std::string_view format) override { g_units[unit_].last_format.assign(format); }
   void record(std::string_view text) override {
     SignalBlock block;
     Unit& u = g_units[unit_];

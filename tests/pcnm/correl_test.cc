@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "bench/literal_correl.h"
+#include "pcnm/reference_correl.h"
 #include "pcnm/correl.h"
 #include "pcnm/matrix.h"
 
@@ -85,7 +85,7 @@ TEST(CorrelBitIdentity, RandomVariablesAcrossBlockSizes) {
         for (int i = 1; i <= n; ++i) x(i, j) = u(rng) * (1 + j % 5) + 0.3 * j;
       }
       Matrix want = x;
-      EXPECT_TRUE(same_bits(run(bench::literal::correl, want, n, nvar), run(correl, x, n, nvar),
+      EXPECT_TRUE(same_bits(run(correl_reference, want, n, nvar), run(correl, x, n, nvar),
                             "x, corlin, xprime, vsum, vsumsq, vmean, vsd, result"))
           << n << " objects, " << nvar << " variables";
     }

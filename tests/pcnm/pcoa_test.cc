@@ -52,7 +52,7 @@ TEST(Distances, TruncationStrictlyAboveTheLimitFromTheTrueDistances) {
 struct Analysis {
   Matrix x;  // the principal coordinates
   std::vector<double> eigval;
-  std::vector<std::int32_t> iord;
+  std::vector<Index> iord;
   PcoaResult result;
 };
 
@@ -65,12 +65,13 @@ Analysis analyse(const Rows& dist) {
   for (int i = 1; i <= n; ++i) {
     for (int j = i + 1; j <= n; ++j) d(i, j) = dist[i - 1][j - 1];
   }
-  Analysis r{Matrix(n), std::vector<double>(n), std::vector<std::int32_t>(n), {}};
+  Analysis r{Matrix(n), std::vector<double>(n), std::vector<Index>(n), {}};
   std::vector<double> offdiag(n), colmean(n), work(n);
-  r.result = pcoa(n, d.ld, r.iord.data(), d.a.data(), r.eigval.data(), offdiag.data(), r.x.a.data(), colmean.data(),
-                  work.data());
-  EXPECT_TRUE(r.result.converged);
-  if (!r.result.converged) return r;
+  const auto done = pcoa(n, d.ld, r.iord.data(), d.a.data(), r.eigval.data(), offdiag.data(), r.x.a.data(),
+                         colmean.data(), work.data());
+  EXPECT_TRUE(done.ok());
+  if (!done.ok()) return r;
+  r.result = *done;
   // Decreasing order, two neighbours within the sorting tolerance in the
   // reverse of the order the QL step returned them; each axis scaled by the
   // square root of |eigenvalue|, negative ones included; npcnm is the

@@ -33,8 +33,8 @@ std::string reads(const std::string& input, const std::string& kinds) {
       kind == 'i' ? targets.emplace_back(ints[j]) : kind == 'r' ? targets.emplace_back(reals[j]) : targets.emplace_back(names[j]);
     }
     out += from > 0 ? "|" : "";
-    if (auto e = list_read(in, targets)) {
-      out += "!" + e->context + ": " + e->reason;
+    if (auto r = list_read(in, targets); !r.ok()) {
+      out += "!" + r.error().context + ": " + r.error().reason;
       continue;
     }
     for (std::size_t j = 0; j < to - from; ++j) {

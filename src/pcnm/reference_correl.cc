@@ -1,18 +1,13 @@
-// The correlation check exactly as written in the design, one element after
-// the other, for the program built on the literal kernels and for the
-// benchmark's side-by-side timings.
-#pragma once
+#include "pcnm/reference_correl.h"
 
 #include <cmath>
-#include <cstdint>
 
 #include "pcnm/constants.h"
-#include "pcnm/correl.h"
 
-namespace ortelix::bench::literal {
+namespace ortelix::pcnm {
 
-inline void produit(const double* a, const double* b, double* c, std::int32_t m, std::int32_t k, std::int32_t q,
-                    std::int32_t ld) {
+void produit_reference(const double* a, const double* b, double* c, Index m, Index k, Index q,
+                    Index ld) {
   const long l = ld;
   for (long r = 0; r < m; ++r) {
     for (long s = 0; s < q; ++s) {
@@ -23,11 +18,11 @@ inline void produit(const double* a, const double* b, double* c, std::int32_t m,
   }
 }
 
-inline pcnm::CorrelResult correl(std::int32_t n, std::int32_t nvar, double* x, std::int32_t ld, double* vsum,
+CorrelResult correl_reference(Index n, Index nvar, double* x, Index ld, double* vsum,
                                  double* vsumsq, double* vmean, double* vsd, double* corlin, double* xprime) {
   const long l = ld;
   const double dn = static_cast<double>(n);
-  pcnm::CorrelResult result;
+  CorrelResult result;
   for (long j = 0; j < nvar; ++j) {
     vsum[j] = 0.0;
     vsumsq[j] = 0.0;
@@ -45,8 +40,8 @@ inline pcnm::CorrelResult correl(std::int32_t n, std::int32_t nvar, double* x, s
     vsd[j] = (variance >= 0.0) ? std::sqrt(variance) : 0.0;
   }
   for (long j = 0; j < nvar; ++j) {
-    if (vsd[j] < pcnm::kTol) {
-      result.zero_variance = static_cast<std::int32_t>(j + 1);
+    if (vsd[j] < kTol) {
+      result.zero_variance = j + 1;
       return result;
     }
   }
@@ -56,7 +51,7 @@ inline pcnm::CorrelResult correl(std::int32_t n, std::int32_t nvar, double* x, s
   for (long i = 0; i < n; ++i) {
     for (long j = 0; j < nvar; ++j) xprime[i * l + j] = x[j * l + i];
   }
-  produit(xprime, x, corlin, nvar, n, nvar, ld);
+  produit_reference(xprime, x, corlin, nvar, n, nvar, ld);
   const double divisor = dn - 1.0;
   for (long a = 0; a < nvar; ++a) {
     for (long b = 0; b < nvar; ++b) corlin[b * l + a] = corlin[b * l + a] / divisor;
@@ -72,4 +67,4 @@ inline pcnm::CorrelResult correl(std::int32_t n, std::int32_t nvar, double* x, s
   return result;
 }
 
-}  // namespace ortelix::bench::literal
+}  // namespace ortelix::pcnm
