@@ -1,49 +1,72 @@
-#include "tools/command_line.h"
+#include "cli/command_line.h"
 
-#include <cstdio>
-#include <cstdlib>
+#include <charconv>
+#include <cmath>
 
-namespace ortelix::tools {
+namespace ortelix::cli {
 
-std::string exact_number(double value) {
-  char buf[40];
-  for (int digits = 9; digits <= 17; ++digits) {
-    std::snprintf(buf, sizeof buf, "%.*g", digits, value);
-    if (std::strtod(buf, nullptr) == value) break;
+Expected<ParsedLine> parse_line(std::span<const std::string> args, std::span<const OptionSpec> specs) {
+  ParsedLine out;
+  bool options_ended = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (options_ended || arg == "-" || arg.empty() || arg[0] != '-') {
+      out.operands.push_back(arg);
+      continue;
+    }
+    if (arg == "--") {
+      options_ended = true;
+      continue;
+    }
+    std::string_view name = arg;
+    std::string attached;
+    bool has_attached = false;
+    if (const std::size_t eq = arg.find('='); arg.starts_with("--") && eq != std::string::npos) {
+      name = std::string_view(arg).substr(0, eq);
+      attached = arg.substr(eq + 1);
+      has_attached = true;
+    }
+    const OptionSpec* spec = nullptr;
+    for (const OptionSpec& s : specs) {
+      if (name == s.name || (!s.alias.empty() && name == s.alias)) spec = &s;
+    }
+    if (spec == nullptr) return fail("unknown option '" + std::string(name) + "'");
+    Occurrence o{spec->name, {}};
+    if (has_attached) {
+      if (spec->values != 1) {
+        return fail(std::string(spec->name) + (spec->values == 0 ? " takes no value" : " takes its values apart: " +
+                                                                                        std::string(spec->name) + " A B"));
+      }
+      o.values.push_back(attached);
+    } else {
+      for (int v = 0; v < spec->values; ++v) {
+        if (++i >= args.size()) {
+          return fail(std::string(spec->name) + (spec->values == 1 ? " needs a value" : " needs two values"));
+        }
+        o.values.push_back(args[i]);
+      }
+    }
+    out.options.push_back(std::move(o));
   }
-  return buf;
+  return out;
 }
 
-bool parse_count(const std::string& text, long max, long& value) {
-  if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string::npos) return false;
-  value = std::stol(text);
+std::vector<std::string> arguments(int argc, char** argv) {
+  std::vector<std::string> out;
+  for (int i = 1; i < argc; ++i) out.emplace_back(argv[i]);
+  return out;
+}
+
+bool parse_count(std::string_view text, Index max, Index& value) {
+  if (text.empty() || text.size() > 18 || text.find_first_not_of("0123456789") != std::string_view::npos) return false;
+  std::from_chars(text.data(), text.data() + text.size(), value);
   return value >= 1 && value <= max;
 }
 
-std::string parse_design(int argc, char** argv, int& i, Sites& sites, long max_sites) {
-  const std::string option = argv[i];
-  long rows = 0, cols = 0;
-  const std::string limit = std::to_string(max_sites);
-  if (option == "--transect") {
-    if (i + 1 >= argc) return "--transect needs the number of points";
-    if (!parse_count(argv[i + 1], max_sites, rows)) {
-      return "--transect: '" + std::string(argv[i + 1]) + "' is not a number of points from 1 to " + limit;
-    }
-    sites = transect_sites(rows);
-    i += 2;
-    return "";
-  }
-  if (i + 2 >= argc) return "--grid needs two numbers: rows (X positions) and columns (Y positions)";
-  if (!parse_count(argv[i + 1], max_sites, rows) || !parse_count(argv[i + 2], max_sites, cols)) {
-    return "--grid: '" + std::string(argv[i + 1]) + " " + argv[i + 2] + "' are not two numbers from 1 to " + limit;
-  }
-  if (rows * cols > max_sites) {
-    return "--grid " + std::to_string(rows) + " " + std::to_string(cols) + ": " + std::to_string(rows * cols) +
-           " points, the program generates at most " + limit;
-  }
-  sites = grid_sites(rows, cols);
-  i += 3;
-  return "";
+bool parse_positive(std::string_view text, double& value) {
+  if (text.empty() || text.front() == '+') return false;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  return ec == std::errc() && end == text.data() + text.size() && std::isfinite(value) && value > 0;
 }
 
-}  // namespace ortelix::tools
+}  // namespace ortelix::cli

@@ -1,28 +1,50 @@
-// What both companion programs share on their command line.
+// The command line of every tool, read the way Unix programs read theirs:
+// "--name value" and "--name=value", short aliases such as "-o value",
+// "--" ending the options, "-" an operand (standard input or output).
 #pragma once
 
+#include <span>
 #include <string>
+#include <string_view>
+#include <vector>
 
-#include "tools/sites.h"
+#include "base/expected.h"
+#include "base/index.h"
 
-namespace ortelix::tools {
+namespace ortelix::cli {
 
 // Exit statuses.
 constexpr int kExitOk = 0;
-constexpr int kExitBadData = 1;  // unreadable file or data that cannot serve
-constexpr int kExitUsage = 2;
+constexpr int kExitData = 1;   // unreadable or unsuitable data, a file that cannot be read or written
+constexpr int kExitUsage = 2;  // a wrong command line
 
-// At least 9 significant digits, and as many more as it takes for the text
-// to read back as exactly `value`.
-std::string exact_number(double value);
+struct OptionSpec {
+  std::string_view name;   // "--limit"
+  std::string_view alias;  // "-o", or empty
+  int values = 0;          // values that follow it: 0 (a switch), 1 or 2
+};
+
+struct Occurrence {
+  std::string_view name;  // the spec's name, whichever spelling was used
+  std::vector<std::string> values;
+};
+
+struct ParsedLine {
+  std::vector<Occurrence> options;  // in the order given
+  std::vector<std::string> operands;
+};
+
+// Fails with a message for an unknown option, a missing value, or a value
+// given with '=' to an option that takes none or two.
+Expected<ParsedLine> parse_line(std::span<const std::string> args, std::span<const OptionSpec> specs);
+
+// argv[1..argc-1].
+std::vector<std::string> arguments(int argc, char** argv);
 
 // A whole number from 1 to `max`, written with digits only.
-bool parse_count(const std::string& text, long max, long& value);
+bool parse_count(std::string_view text, Index max, Index& value);
 
-// "--transect N" or "--grid ROWS COLS" at argv[i]: the positions that the
-// program generates for that design, at most `max_sites` of them. Advances
-// i past the option's values; returns an error message on bad values, else
-// "".
-std::string parse_design(int argc, char** argv, int& i, Sites& sites, long max_sites = kMaxSites);
+// A finite number above zero, and nothing else.
+bool parse_positive(std::string_view text, double& value);
 
-}  // namespace ortelix::tools
+}  // namespace ortelix::cli

@@ -1,10 +1,10 @@
-#include "large/progress.h"
+#include "cli/progress.h"
 
 #include <unistd.h>
 
 #include <cstdio>
 
-namespace ortelix::large {
+namespace ortelix::cli {
 
 namespace {
 
@@ -21,39 +21,40 @@ void put(const std::string& text) {
 
 }  // namespace
 
-Progress::Progress(bool enabled)
-    : enabled_(enabled), start_(std::chrono::steady_clock::now()), last_(start_ - kRedraw) {}
+TerminalProgress::TerminalProgress(std::string program, bool enabled)
+    : program_(std::move(program)),
+      enabled_(enabled), start_(std::chrono::steady_clock::now()), last_(start_ - kRedraw) {}
 
-void Progress::stage(const std::string& name) {
+void TerminalProgress::stage(const std::string& name) {
   stage_ = name;
   show("");
 }
 
-void Progress::fraction(double done) {
+void TerminalProgress::fraction(double done) {
   if (!enabled_) return;
   char pct[16];
   std::snprintf(pct, sizeof pct, "%3.0f%%", done * 100);
   show(pct);
 }
 
-void Progress::detail(const std::string& text) { show(text); }
+void TerminalProgress::detail(const std::string& text) { show(text); }
 
-void Progress::show(const std::string& text) {
+void TerminalProgress::show(const std::string& text) {
   if (!enabled_) return;
   const auto now = std::chrono::steady_clock::now();
   if (now - start_ < kQuietStart || now - last_ < kRedraw) return;
   last_ = now;
-  std::string line = "ortelix-pcnm: " + stage_ + (text.empty() ? "" : " " + text);
+  std::string line = program_ + ": " + stage_ + (text.empty() ? "" : " " + text);
   const std::size_t length = line.size();
   if (length < shown_) line.append(shown_ - length, ' ');
   put("\r" + line);
   shown_ = length;
 }
 
-void Progress::clear() {
+void TerminalProgress::clear() {
   if (!enabled_ || shown_ == 0) return;
   put("\r" + std::string(shown_, ' ') + "\r");
   shown_ = 0;
 }
 
-}  // namespace ortelix::large
+}  // namespace ortelix::cli

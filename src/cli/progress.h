@@ -6,32 +6,33 @@
 #include <chrono>
 #include <string>
 
-namespace ortelix::large {
+#include "large/progress.h"
 
-class Progress {
+namespace ortelix::cli {
+
+class TerminalProgress : public large::Progress {
  public:
-  // Silent unless `enabled`; the program enables it when standard error is
-  // a terminal.
-  explicit Progress(bool enabled);
-  ~Progress() { clear(); }
-  Progress(const Progress&) = delete;
-  Progress& operator=(const Progress&) = delete;
+  // Silent unless `enabled`; the programs enable it when standard error is
+  // a terminal. `program` starts the line.
+  TerminalProgress(std::string program, bool enabled);
+  ~TerminalProgress() override { clear(); }
+  TerminalProgress(const TerminalProgress&) = delete;
+  TerminalProgress& operator=(const TerminalProgress&) = delete;
 
-  // What is being done now, such as "near pairs" or "eigen-solver".
-  void stage(const std::string& name);
-  // How far the stage has come: a fraction from 0 to 1, or a free text.
-  void fraction(double done);
-  void detail(const std::string& text);
+  void stage(const std::string& name) override;
+  void fraction(double done) override;
+  void detail(const std::string& text) override;
   // Takes the line away (before a message of the program's own).
   void clear();
 
  private:
   void show(const std::string& text);
 
+  std::string program_;
   bool enabled_;
   std::chrono::steady_clock::time_point start_, last_;
   std::string stage_;
   std::size_t shown_ = 0;  // characters on the line now
 };
 
-}  // namespace ortelix::large
+}  // namespace ortelix::cli

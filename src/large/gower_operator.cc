@@ -3,24 +3,18 @@
 #include <algorithm>
 #include <cmath>
 
-#include "pcnm/constants.h"
+#include "pcnm/rules.h"
 #include "pcnm/team.h"
 
 namespace ortelix::large {
 
-namespace {
-
-// The transformed value of a distance, as the principal coordinate
-// analysis forms it: the square, then the halving, then the sign.
-inline double transformed(double d) { return -((d * d) * 0.5); }
-
-}  // namespace
+using pcnm::transformed;
 
 TruncatedGower::TruncatedGower(const NearPairs& pairs, double thresh, int threads)
-    : pairs_(pairs), far_(transformed(thresh * pcnm::kLargeDistanceMultiplier)), team_(new pcnm::Team(threads)) {
-  const long n = pairs.n;
+    : pairs_(pairs), far_(transformed(pcnm::far_distance(thresh))), team_(new pcnm::Team(threads)) {
+  const Index n = pairs.n;
   double low = 0, high = 0;
-  for (long r = 0; r < n; ++r) {
+  for (Index r = 0; r < n; ++r) {
     double radius = 0;
     for (std::uint64_t k = pairs.start[r]; k < pairs.start[r + 1]; ++k) {
       radius += std::fabs(transformed(pairs.dist[k]) - far_);
@@ -42,10 +36,10 @@ TruncatedGower::~TruncatedGower() = default;
 
 void TruncatedGower::apply(const double* x, double* y) const {
   ++products_;
-  const long n = pairs_.n;
+  const Index n = pairs_.n;
   const double dn = static_cast<double>(n);
   double sum = 0.0;
-  for (long i = 0; i < n; ++i) sum += x[i];
+  for (Index i = 0; i < n; ++i) sum += x[i];
   const double mean = sum / dn;
   const double diag = -far_;
   const std::uint64_t* start = pairs_.start.data();
@@ -55,8 +49,8 @@ void TruncatedGower::apply(const double* x, double* y) const {
   // y = B (x - mean): each row's sum in increasing pair order, whichever
   // thread computes it.
   team_->run(n >= 4096, [&](int part) {
-    const long r0 = part == 0 ? 0 : split_, r1 = part == 0 ? split_ : n;
-    for (long r = r0; r < r1; ++r) {
+    const Index r0 = part == 0 ? 0 : split_, r1 = part == 0 ? split_ : n;
+    for (Index r = r0; r < r1; ++r) {
       double acc = diag * (x[r] - mean);
       for (std::uint64_t k = start[r]; k < start[r + 1]; ++k) {
         acc += (transformed(dist[k]) - far) * (x[column[k]] - mean);
@@ -65,9 +59,9 @@ void TruncatedGower::apply(const double* x, double* y) const {
     }
   });
   sum = 0.0;
-  for (long i = 0; i < n; ++i) sum += y[i];
+  for (Index i = 0; i < n; ++i) sum += y[i];
   const double mean_y = sum / dn;
-  for (long i = 0; i < n; ++i) y[i] -= mean_y;
+  for (Index i = 0; i < n; ++i) y[i] -= mean_y;
 }
 
 }  // namespace ortelix::large

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "base/index.h"
+
 #include "large/near_pairs.h"
 
 namespace ortelix::pcnm {
@@ -19,7 +21,7 @@ namespace ortelix::large {
 class SymmetricOperator {
  public:
   virtual ~SymmetricOperator() = default;
-  virtual long size() const = 0;
+  virtual Index size() const = 0;
   virtual void apply(const double* x, double* y) const = 0;
 };
 
@@ -36,7 +38,7 @@ class TruncatedGower : public SymmetricOperator {
   TruncatedGower(const NearPairs& pairs, double thresh, int threads);
   ~TruncatedGower() override;
 
-  long size() const override { return pairs_.n; }
+  Index size() const override { return pairs_.n; }
   void apply(const double* x, double* y) const override;
 
   // Every eigenvalue of G lies in [lower, upper]: G's spectrum on the
@@ -51,7 +53,7 @@ class TruncatedGower : public SymmetricOperator {
   const NearPairs& pairs_;
   double far_;  // f, the transformed value of every far pair
   double lower_ = 0, upper_ = 0;
-  long split_ = 0;  // rows [0, split_) and [split_, n) for the two threads
+  Index split_ = 0;  // rows [0, split_) and [split_, n) for the two threads
   std::unique_ptr<pcnm::Team> team_;
   mutable std::uint64_t products_ = 0;
 };

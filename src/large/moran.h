@@ -22,6 +22,6 @@ struct MoranResult {
 // 1 - (d / far)^2, far being the distance that truncation gives far pairs,
 // four times the limit; far pairs and a site with itself weigh 0 (as in
 // distance-based Moran's eigenvector maps).
-MoranResult moran_index(const NearPairs& pairs, double far, long m, const double* x, long ld, int nvar);
+MoranResult moran_index(const NearPairs& pairs, double far, Index m, const double* x, Index ld, Index nvar);
 
 }  // namespace ortelix::large

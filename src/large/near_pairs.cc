@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cmath>
 #include <utility>
 
 #include "large/kd_tree.h"
@@ -11,23 +10,12 @@
 
 namespace ortelix::large {
 
-double distance(const Points& pts, long i, long j) {
-  const double* a = pts.xyz + static_cast<std::size_t>(i) * pts.p;
-  const double* b = pts.xyz + static_cast<std::size_t>(j) * pts.p;
-  double sum = 0.0;
-  for (int k = 0; k < pts.p; ++k) {
-    double diff = a[k] - b[k];
-    sum = sum + diff * diff;
-  }
-  return std::sqrt(sum);
-}
-
 namespace {
 
 // The rows of one thread: [first, last), their pair counts, columns and
 // distances.
 struct Part {
-  long first = 0, last = 0;
+  Index first = 0, last = 0;
   std::vector<std::uint64_t> count;
   std::vector<std::uint32_t> column;
   std::vector<double> dist;
@@ -36,7 +24,7 @@ struct Part {
 }  // namespace
 
 bool find_near_pairs(const Points& pts, double limit, std::uint64_t max_pairs, NearPairs& out, Progress* progress) {
-  const long n = pts.n;
+  const Index n = pts.n;
   PointsAdaptor adaptor{pts};
   KdTree tree(pts.p, adaptor, nanoflann::KDTreeSingleIndexAdaptorParams(kLeafSize));
   tree.buildIndex();
@@ -45,12 +33,13 @@ bool find_near_pairs(const Points& pts, double limit, std::uint64_t max_pairs, N
   out.n = n;
   out.order.assign(tree.vAcc.begin(), tree.vAcc.end());
   out.row_of.resize(static_cast<std::size_t>(n));
-  for (long r = 0; r < n; ++r) out.row_of[out.order[r]] = static_cast<std::uint32_t>(r);
+  for (Index r = 0; r < n; ++r) out.row_of[out.order[r]] = static_cast<std::uint32_t>(r);
 
   const double radius = search_radius_squared(limit);
   const std::uint64_t max_entries = 2 * max_pairs;
   std::atomic<std::uint64_t> entries{0};
-  std::atomic<bool> too_many{false};
+  std::atomic<bool> too_many{false};  // or cancelled: either way the search stops
+  bool cancelled = false;
   Part parts[2];
   parts[0].last = parts[1].first = n / 2;
   parts[1].last = n;
@@ -61,8 +50,8 @@ bool find_near_pairs(const Points& pts, double limit, std::uint64_t max_pairs, N
     std::vector<std::pair<std::uint32_t, double>> row;
     nanoflann::SearchParams unsorted(0, 0, false);
     part.count.reserve(static_cast<std::size_t>(part.last - part.first));
-    for (long r = part.first; r < part.last && !too_many.load(std::memory_order_relaxed); ++r) {
-      const long site = out.order[r];
+    for (Index r = part.first; r < part.last && !too_many.load(std::memory_order_relaxed); ++r) {
+      const Index site = out.order[r];
       tree.radiusSearch(pts.xyz + static_cast<std::size_t>(site) * pts.p, radius, found, unsorted);
       row.clear();
       for (const auto& [other, ignored] : found) {
@@ -77,14 +66,18 @@ bool find_near_pairs(const Points& pts, double limit, std::uint64_t max_pairs, N
       }
       part.count.push_back(row.size());
       if (entries.fetch_add(row.size(), std::memory_order_relaxed) + row.size() > max_entries) too_many = true;
-      if (which == 0 && progress && (r & 1023) == 0) progress->fraction(double(r - part.first) / (part.last - part.first));
+      if (which == 0 && progress && (r & 1023) == 0) {
+        progress->fraction(double(r - part.first) / double(part.last - part.first));
+        if (progress->cancelled()) cancelled = too_many = true;
+      }
     }
   });
+  if (cancelled) throw Cancelled{};
   if (too_many) return false;
 
   out.start.resize(static_cast<std::size_t>(n) + 1);
   out.start[0] = 0;
-  long r = 0;
+  Index r = 0;
   for (const Part& part : parts) {
     for (std::uint64_t c : part.count) {
       out.start[r + 1] = out.start[r] + c;

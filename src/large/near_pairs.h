@@ -5,6 +5,9 @@
 #include <cstdint>
 #include <vector>
 
+#include "base/index.h"
+#include "pcnm/rules.h"
+
 namespace ortelix::large {
 
 class Progress;
@@ -12,22 +15,21 @@ class Progress;
 // Sites as rows of p coordinates: site i, coordinate k at xyz[i * p + k].
 struct Points {
   const double* xyz = nullptr;
-  long n = 0;
+  Index n = 0;
   int p = 0;
 };
 
-// The distance between sites i and j as the dialogue program computes it:
-// the squared differences summed in increasing coordinate order, then the
-// square root. (x - y)^2 and (y - x)^2 are the same double, so the order of
-// i and j does not matter.
-double distance(const Points& pts, long i, long j);
+// The distance between sites i and j, by the rule every program uses.
+inline double distance(const Points& pts, Index i, Index j) {
+  return pcnm::site_distance(pts.xyz + i * pts.p, pts.xyz + j * pts.p, pts.p);
+}
 
 // Every pair of different sites at most `limit` apart, both ways round, in
 // compressed rows. Rows follow the leaves of the k-d tree rather than the
 // site numbers, so that the rows of neighbouring sites lie near each other
 // in memory; within a row the pairs are in increasing row order.
 struct NearPairs {
-  long n = 0;
+  Index n = 0;
   std::vector<std::uint32_t> order;   // site of row r
   std::vector<std::uint32_t> row_of;  // row of site i
   std::vector<std::uint64_t> start;   // row r's pairs: [start[r], start[r + 1])
@@ -39,7 +41,7 @@ struct NearPairs {
 
 // Fills `out`, or returns false as soon as there are more than `max_pairs`
 // pairs (their memory would not be reasonable). Uses up to two threads;
-// the result does not depend on how many.
+// the result does not depend on how many. Polls `progress`.
 bool find_near_pairs(const Points& pts, double limit, std::uint64_t max_pairs, NearPairs& out,
                      Progress* progress = nullptr);
 

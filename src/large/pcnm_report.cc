@@ -2,12 +2,13 @@
 
 #include <cmath>
 
-#include "tools/command_line.h"
+#include "pcnm/rules.h"
+#include "textio/exact_number.h"
 
 namespace ortelix::large {
 namespace {
 
-using tools::exact_number;
+using textio::exact_number;
 
 std::string number(double v) { return std::isnan(v) ? "undefined" : exact_number(v); }
 
@@ -20,7 +21,7 @@ void line(textio::RecordSink& sink, const std::string& label, const std::string&
 }  // namespace
 
 void write_report(textio::RecordSink& sink, const ReportContext& context, const RunResult& r) {
-  const long ntot = r.n + r.nsup;
+  const Index ntot = r.n + r.nsup;
   sink.record("ortelix-pcnm " + context.version + ": PCNM variables of " + context.sites);
   sink.record("");
   std::string sites = std::to_string(ntot);
@@ -31,7 +32,7 @@ void write_report(textio::RecordSink& sink, const ReportContext& context, const 
   line(sink, "Truncation limit:",
        exact_number(r.limit) + (context.limit_mst ? " (the longest edge of a minimum spanning tree)" : ""));
   line(sink, "Limit in ranged units:", exact_number(r.thresh) + " (limit / divisor + 1e-10f)");
-  line(sink, "Far pairs become:", exact_number(r.thresh * 4.0) + " (4 times the limit, in ranged units)");
+  line(sink, "Far pairs become:", exact_number(pcnm::far_distance(r.thresh)) + " (4 times the limit, in ranged units)");
   const std::uint64_t all_pairs = static_cast<std::uint64_t>(ntot) * static_cast<std::uint64_t>(ntot - 1) / 2;
   line(sink, "Pairs kept:", std::to_string(r.near_pairs) + " of " + std::to_string(all_pairs));
   if (r.dense) {
@@ -67,7 +68,7 @@ void write_report(textio::RecordSink& sink, const ReportContext& context, const 
   for (std::size_t j = 0; j < r.eigenvalues.size(); ++j) {
     std::string text = std::to_string(j + 1) + " " + exact_number(r.eigenvalues[j]);
     if (j < r.moran.size()) {
-      const bool written = next_written < r.written_axes.size() && r.written_axes[next_written] == static_cast<int>(j + 1);
+      const bool written = next_written < r.written_axes.size() && r.written_axes[next_written] == static_cast<Index>(j + 1);
       if (written) ++next_written;
       text += " " + number(r.moran[j]) + (written ? " yes" : " no");
     } else {

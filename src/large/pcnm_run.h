@@ -5,12 +5,13 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <vector>
 
+#include "base/expected.h"
+#include "base/index.h"
 #include "large/lanczos.h"
-#include "tools/sites.h"
+#include "sites/sites.h"
 
 namespace ortelix::large {
 
@@ -18,14 +19,14 @@ class Progress;
 
 // Sites the dense decomposition takes at most: two matrices of this order
 // (800 MB each) and minutes of work.
-constexpr long kDenseMaxSites = 10000;
+constexpr Index kDenseMaxSites = 10000;
 
 enum class Solver { kAuto, kDense, kKrylov };
 
 struct RunOptions {
   bool limit_mst = false;  // the longest edge of a minimum spanning tree
   double limit = 0;        // otherwise, in the units of the coordinates
-  int count = 0;           // the leading variables wanted; 0: every PCNM variable
+  Index count = 0;         // the leading variables wanted; 0: every PCNM variable
   bool positive_moran = false;
   Solver solver = Solver::kAuto;
   // Near pairs allowed, for their memory (16 bytes each, both ways).
@@ -33,7 +34,7 @@ struct RunOptions {
 };
 
 struct RunResult {
-  long n = 0, nsup = 0;
+  Index n = 0, nsup = 0;
   int p = 0;
   double rangmax = 0;  // the ranging divisor
   double limit = 0;    // in the units of the coordinates
@@ -45,7 +46,7 @@ struct RunResult {
   // dense decomposition, the leading ones otherwise), and how many of them
   // are PCNM variables under the dialogue program's count.
   std::vector<double> eigenvalues;
-  int npcnm = 0;
+  Index npcnm = 0;
   double positive_sum = 0, negative_sum = 0, trace = 0;  // dense only
   LeadingPairs krylov;                                   // Krylov only: products, filter, residual
 
@@ -53,7 +54,7 @@ struct RunResult {
   // Moran's I, and which of them are written.
   double moran_expectation = 0;
   std::vector<double> moran;
-  std::vector<int> written_axes;  // 1-based
+  std::vector<Index> written_axes;  // 1-based
   bool correlation_checked = false;
   double largest_correlation = 0;  // with supplementary sites
 
@@ -61,19 +62,19 @@ struct RunResult {
   // analysis at row i of a column of `ld` rows (the supplementary sites'
   // rows follow, unwritten).
   std::vector<double> values;
-  long ld = 0;
+  Index ld = 0;
 };
 
-// Returns an error message for data that cannot give PCNM variables, or
-// nothing. Usage errors (a solver that cannot take the sites) are the
-// caller's to catch first with `solver_problem`.
-std::optional<std::string> run_pcnm(const tools::Sites& sites, const RunOptions& options, RunResult& result,
-                                    Progress* progress = nullptr);
+// Fails for data that cannot give PCNM variables, saying why and what to
+// do. Usage errors (a solver that cannot take the sites) are the caller's
+// to catch first with `check_solver`. A cancelled progress ends the run
+// with the failure "interrupted".
+Expected<RunResult> run_pcnm(const sites::Sites& sites, const RunOptions& options, Progress* progress = nullptr);
 
-// Why the options cannot be carried out on `total` sites, or "".
-std::string solver_problem(const RunOptions& options, long total);
+// Whether the options can be carried out on `total` sites, and if not why.
+Status check_solver(const RunOptions& options, Index total);
 
 // Whether the dense decomposition serves these options on `total` sites.
-bool use_dense(const RunOptions& options, long total);
+bool use_dense(const RunOptions& options, Index total);
 
 }  // namespace ortelix::large

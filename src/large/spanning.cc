@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <numeric>
 #include <tuple>
 #include <vector>
@@ -14,7 +15,7 @@ namespace {
 
 class Components {
  public:
-  explicit Components(long n) : parent_(static_cast<std::size_t>(n)), size_(static_cast<std::size_t>(n), 1), count_(n) {
+  explicit Components(Index n) : parent_(static_cast<std::size_t>(n)), size_(static_cast<std::size_t>(n), 1), count_(n) {
     std::iota(parent_.begin(), parent_.end(), 0u);
   }
   std::uint32_t find(std::uint32_t i) {
@@ -35,12 +36,12 @@ class Components {
     --count_;
     return true;
   }
-  long count() const { return count_; }
+  Index count() const { return count_; }
 
  private:
   std::vector<std::uint32_t> parent_;
   std::vector<std::uint32_t> size_;
-  long count_;
+  Index count_;
 };
 
 // The largest distance from a site to its nearest other site: no limit
@@ -53,31 +54,59 @@ double farthest_nearest_neighbour(const Points& pts) {
   double farthest = 0;
   std::uint32_t index[2];
   double squared[2];
-  for (long i = 0; i < pts.n; ++i) {
+  for (Index i = 0; i < pts.n; ++i) {
     const std::size_t found = tree.knnSearch(pts.xyz + static_cast<std::size_t>(i) * pts.p, 2, index, squared);
+    double nearest = std::numeric_limits<double>::infinity();  // no other site within the largest double
     for (std::size_t k = 0; k < found; ++k) {
-      if (index[k] != i) {
-        farthest = std::max(farthest, distance(pts, i, index[k]));
+      if (static_cast<Index>(index[k]) != i) {
+        nearest = distance(pts, i, index[k]);
         break;
       }
     }
+    farthest = std::max(farthest, nearest);
   }
   return farthest;
 }
 
+// The positions of the sites, each once. Twins are joined at distance 0
+// and change no other edge of the tree, and without them every site has a
+// nearest neighbour at a distance that can start the search.
+std::vector<double> distinct_positions(const Points& pts) {
+  const std::size_t p = static_cast<std::size_t>(pts.p);
+  std::vector<std::uint32_t> order(static_cast<std::size_t>(pts.n));
+  std::iota(order.begin(), order.end(), 0u);
+  auto at = [&](std::uint32_t i) { return pts.xyz + i * p; };
+  std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+    return std::lexicographical_compare(at(a), at(a) + p, at(b), at(b) + p);
+  });
+  std::vector<double> out;
+  out.reserve(order.size() * p);
+  for (std::size_t k = 0; k < order.size(); ++k) {
+    if (k > 0 && std::equal(at(order[k]), at(order[k]) + p, at(order[k - 1]))) continue;
+    out.insert(out.end(), at(order[k]), at(order[k]) + p);
+  }
+  return out;
+}
+
 }  // namespace
 
-bool longest_tree_edge(const Points& pts, std::uint64_t max_pairs, double& edge, Progress* progress) {
+bool longest_tree_edge(const Points& all, std::uint64_t max_pairs, double& edge, Progress* progress) {
   // Kruskal's algorithm over every pair up to a radius that grows until the
   // pairs link all the sites. Each round adds, in increasing order, the
   // pairs longer than the previous radius: the edges met are those that
   // Kruskal's algorithm on the whole matrix would meet, in the same order,
   // up to the one that links the last two groups.
+  const std::vector<double> positions = distinct_positions(all);
+  const Points pts{positions.data(), static_cast<Index>(positions.size()) / all.p, all.p};
+  if (pts.n < 2) {
+    edge = 0;
+    return true;
+  }
   Components groups(pts.n);
   double previous = -1;
   double radius = farthest_nearest_neighbour(pts);
-  if (radius == 0) radius = 1e-300;  // every site has a twin
   for (;;) {
+    if (progress) progress->poll();
     // Past the largest double the squared distances overflow and no radius
     // finds the missing links.
     if (!std::isfinite(radius)) {
@@ -88,10 +117,10 @@ bool longest_tree_edge(const Points& pts, std::uint64_t max_pairs, double& edge,
     NearPairs pairs;
     if (!find_near_pairs(pts, radius, max_pairs, pairs, progress)) return false;
     std::vector<std::tuple<double, std::uint32_t, std::uint32_t>> edges;
-    for (long r = 0; r < pairs.n; ++r) {
+    for (Index r = 0; r < pairs.n; ++r) {
       for (std::uint64_t k = pairs.start[r]; k < pairs.start[r + 1]; ++k) {
         const std::uint32_t c = pairs.column[k];
-        if (c > r && pairs.dist[k] > previous) edges.emplace_back(pairs.dist[k], pairs.order[r], pairs.order[c]);
+        if (static_cast<Index>(c) > r && pairs.dist[k] > previous) edges.emplace_back(pairs.dist[k], pairs.order[r], pairs.order[c]);
       }
     }
     std::sort(edges.begin(), edges.end());

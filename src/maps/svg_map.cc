@@ -1,11 +1,14 @@
-#include "tools/svg_map.h"
+#include "maps/svg_map.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdint>
 #include <limits>
 
-namespace ortelix::tools {
+#include <nanoflann.hpp>
+
+namespace ortelix::maps {
 namespace {
 
 // Sizes in pixels.
@@ -57,17 +60,43 @@ std::vector<double> ticks(double lo, double hi, double pixels) {
   return out;
 }
 
-double median_nearest_neighbour(const Sites& sites, int dims) {
+// The first `dims` coordinates of the sites of the analysis, for the tree.
+struct Plane {
+  const sites::Sites& sites;
+  int dims;
+  std::size_t kdtree_get_point_count() const { return static_cast<std::size_t>(sites.n); }
+  double kdtree_get_pt(std::uint32_t i, std::size_t k) const { return sites.at(i, static_cast<int>(k)); }
+  template <class Box>
+  bool kdtree_get_bbox(Box&) const {
+    return false;
+  }
+};
+
+// The median distance from a site to its nearest site at another position:
+// the spacing that sets the size of the circles.
+double median_nearest_neighbour(const sites::Sites& sites, int dims) {
+  using Tree = nanoflann::KDTreeSingleIndexAdaptor<nanoflann::L2_Simple_Adaptor<double, Plane>, Plane, -1, std::uint32_t>;
+  const Plane plane{sites, dims};
+  Tree tree(dims, plane, nanoflann::KDTreeSingleIndexAdaptorParams(10));
+  tree.buildIndex();
   std::vector<double> nearest;
-  for (long i = 0; i < sites.n; ++i) {
-    double best = std::numeric_limits<double>::infinity();
-    for (long j = 0; j < sites.n; ++j) {
-      if (j == i) continue;
-      double sum = 0;
-      for (int k = 0; k < dims; ++k) sum += (sites.at(i, k) - sites.at(j, k)) * (sites.at(i, k) - sites.at(j, k));
-      if (sum > 0) best = std::min(best, std::sqrt(sum));
+  std::vector<std::uint32_t> index;
+  std::vector<double> squared;
+  for (Index i = 0; i < sites.n; ++i) {
+    // Twins stand at distance 0: ask for more neighbours until one is apart.
+    for (std::size_t k = 2;; k *= 4) {
+      k = std::min<std::size_t>(k, static_cast<std::size_t>(sites.n));
+      index.resize(k);
+      squared.resize(k);
+      const std::size_t found = tree.knnSearch(sites.site(i), k, index.data(), squared.data());
+      std::size_t j = 0;
+      while (j < found && !(squared[j] > 0)) ++j;
+      if (j < found) {
+        nearest.push_back(std::sqrt(squared[j]));
+        break;
+      }
+      if (k == static_cast<std::size_t>(sites.n) || k >= 64) break;  // a crowd at one position: no spacing of its own
     }
-    if (std::isfinite(best)) nearest.push_back(best);
   }
   if (nearest.empty()) return 0;
   std::nth_element(nearest.begin(), nearest.begin() + nearest.size() / 2, nearest.end());
@@ -85,13 +114,13 @@ struct Frame {
   double py(double y) const { return line ? kTop + height / 2 : kTop + height - pad - (y - y0) * scale; }
 };
 
-Frame make_frame(const Sites& sites) {
+Frame make_frame(const sites::Sites& sites) {
   Frame f{};
   f.line = sites.p == 1;
   const int dims = f.line ? 1 : 2;
   f.x0 = f.y0 = std::numeric_limits<double>::infinity();
   f.x1 = f.y1 = -std::numeric_limits<double>::infinity();
-  for (long i = 0; i < sites.n; ++i) {
+  for (Index i = 0; i < sites.n; ++i) {
     f.x0 = std::min(f.x0, sites.at(i, 0));
     f.x1 = std::max(f.x1, sites.at(i, 0));
     if (!f.line) {
@@ -134,7 +163,7 @@ void axes(std::string& out, const Frame& f) {
 
 }  // namespace
 
-std::string monomial_term(long index, int p) {
+std::string monomial_term(Index index, int p) {
   static const char* const kPower[] = {"", "", "²", "³", "⁴", "⁵"};
   auto term = [](const char* letter, long power) {
     if (power == 0) return std::string();
@@ -149,8 +178,14 @@ std::string monomial_term(long index, int p) {
   }
 }
 
-std::string render_map_svg(const std::string& heading, const Sites& sites, const std::vector<MapPanel>& panels) {
+Expected<std::string> render_map_svg(const std::string& heading, const sites::Sites& sites,
+                                     const std::vector<MapPanel>& panels) {
   const Frame f = make_frame(sites);
+  // Past the largest double the scale is 0 or not a number, and so is every
+  // position on the map.
+  if (!(std::isfinite(f.scale) && f.scale > 0 && std::isfinite(f.x1 - f.x0) && std::isfinite(f.y1 - f.y0))) {
+    return fail(sites.name + ": the coordinates span a range beyond the largest double: no map can be drawn");
+  }
   const double panel_w = kLeft + f.width + kRight;
   const double panel_h = kTop + f.height + kBottom;
   const long columns = std::min<long>(static_cast<long>(panels.size()), f.line ? 2 : 4);
@@ -187,7 +222,7 @@ std::string render_map_svg(const std::string& heading, const Sites& sites, const
            "</text>\n";
     axes(out, f);
     out += "<g class=\"sites\" stroke=\"#222\">\n";
-    for (long i = 0; i < sites.n; ++i) {
+    for (Index i = 0; i < sites.n; ++i) {
       const double v = panel.values[static_cast<std::size_t>(i)];
       const double r = largest > 0 ? f.radius * std::sqrt(std::fabs(v) / largest) : 0;
       out += "<circle cx=\"" + num(f.px(sites.at(i, 0))) + "\" cy=\"" +
@@ -200,4 +235,4 @@ std::string render_map_svg(const std::string& heading, const Sites& sites, const
   return out;
 }
 
-}  // namespace ortelix::tools
+}  // namespace ortelix::maps

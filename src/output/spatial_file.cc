@@ -1,61 +1,34 @@
 #include "output/spatial_file.h"
 
-#include "textio/fixed_fast.h"
-#include "textio/io.h"
+#include "output/variable_writer.h"
 #include "textio/units.h"
 
 namespace ortelix::output {
 namespace {
 
-void write_values(std::int32_t n, std::int32_t nmax, const double* x, std::string_view format,
-                  const std::vector<std::int32_t>& columns) {
-  const long ld = nmax;
-  // Every value format is one repeated F descriptor: millions of values go
-  // through the short path, whose records are those of a formatted write.
-  textio::RepeatedFixed fast(format);
-  if (fast.valid()) {
-    std::vector<double> values(columns.size());
-    for (long i = 0; i < n; ++i) {
-      for (std::size_t k = 0; k < columns.size(); ++k) values[k] = x[(columns[k] - 1) * ld + i];
-      fast.write(textio::unit_sink(kVariableUnit, format), values.data(), static_cast<int>(values.size()));
-    }
-    return;
-  }
-  for (long i = 0; i < n; ++i) {
-    textio::UnitWrite w(kVariableUnit, format);
-    for (std::int32_t c : columns) w.put(x[(c - 1) * ld + i]);
-  }
-}
-
-// Labels 1..count under one of the three label formats chosen by the count
-// of the whole block: every label of a block has the same width.
-void write_labels(std::int32_t count, std::string_view two, std::string_view three, std::string_view four) {
-  std::string_view format = count <= 99 ? two : count <= 999 ? three : four;
-  textio::UnitWrite w(kVariableUnit, format);
-  for (std::int32_t k = 1; k <= count; ++k) w.put(k);
+VariableTable table(std::int32_t n, std::int32_t p, std::int32_t nvar, std::int32_t nmax, const double* x,
+                    std::int32_t method, std::int32_t order) {
+  VariableTable t;
+  t.kind = method == 1 ? Kind::kPcnm : Kind::kMonomial;
+  t.order = order;
+  t.n = n;
+  t.x = x;
+  t.ld = nmax;
+  t.columns = written_columns(p, nvar, method, order);
+  for (Index k = 1; k <= nvar; ++k) t.numbers.push_back(k);
+  return t;
 }
 
 }  // namespace
 
-ValueLayout value_layout(std::int32_t p, std::int32_t nvar, std::int32_t method, std::int32_t order) {
-  ValueLayout v;
-  if (method == 1 || order == 3) {
-    v.one_line_format = "(2000F11.6)";
-    v.folded_format = "(11F11.6)";
-  } else if (order == 2) {
-    v.one_line_format = "(2000F10.5)";
-    v.folded_format = "(12F10.5)";
-  } else {
-    v.one_line_format = "(2000F12.7)";
-    v.folded_format = "(10F12.7)";
-  }
+std::vector<Index> written_columns(std::int32_t p, std::int32_t nvar, std::int32_t method, std::int32_t order) {
+  std::vector<Index> columns;
   if (method == 1 || p == 1) {
-    for (std::int32_t c = 1; c <= nvar; ++c) v.columns.push_back(c);
-    return v;
+    for (Index c = 0; c < nvar; ++c) columns.push_back(c);
+    return columns;
   }
   // x^a y^b is stored in column b when a = 0, else in column
-  // order + sum_{a'=1}^{a-1} (order - a' + 1) + b + 1; written by increasing
-  // degree, x first within a degree.
+  // order + sum_{a'=1}^{a-1} (order - a' + 1) + b + 1 (1-based).
   auto stored = [order](int a, int b) {
     if (a == 0) return b;
     int c = order;
@@ -63,32 +36,21 @@ ValueLayout value_layout(std::int32_t p, std::int32_t nvar, std::int32_t method,
     return c + b + 1;
   };
   for (int degree = 1; degree <= order; ++degree) {
-    for (int a = degree; a >= 0; --a) v.columns.push_back(stored(a, degree - a));
+    for (int a = degree; a >= 0; --a) columns.push_back(stored(a, degree - a) - 1);
   }
-  return v;
+  return columns;
 }
 
 void writeout(std::int32_t n, std::int32_t p, std::int32_t nvar, std::int32_t nmax, const double* x,
               std::int32_t layout, std::int32_t method, std::int32_t order) {
-  textio::say(kVariableUnit, {n, nvar});
-  ValueLayout v = value_layout(p, nvar, method, order);
-  write_values(n, nmax, x, layout == 1 ? v.one_line_format : v.folded_format, v.columns);
+  write_variables(textio::unit_sink(kVariableUnit, "list io"), layout == 1 ? Layout::kOneLine : Layout::kFolded,
+                  table(n, p, nvar, nmax, x, method, order));
 }
 
 void canocofree(std::int32_t n, std::int32_t p, std::int32_t nvar, std::int32_t nmax, const double* x,
                 std::int32_t method, std::int32_t order) {
-  const bool pcnm = method == 1;
-  textio::write(kVariableUnit, pcnm ? "('File of PCNM variables')" : "('File of monomials')");
-  textio::write(kVariableUnit, "('FREE')");
-  textio::say(kVariableUnit, {nvar, n});
-  ValueLayout v = value_layout(p, nvar, method, order);
-  write_values(n, nmax, x, v.folded_format, v.columns);
-  if (pcnm) {
-    write_labels(nvar, "(10('PCNM',I2,2X,:))", "(10('PCNM',I3,1X,:))", "(10('PCNM',I4,:))");
-  } else {
-    write_labels(nvar, "(10('Mono',I2,2X,:))", "(10('Mono',I3,1X,:))", "(10('Mono',I4,:))");
-  }
-  write_labels(n, "(10('Site',I2,2X,:))", "(10('Site',I3,1X,:))", "(10('Site',I4,:))");
+  write_variables(textio::unit_sink(kVariableUnit, "list io"), Layout::kCanoco,
+                  table(n, p, nvar, nmax, x, method, order));
 }
 
 }  // namespace ortelix::output

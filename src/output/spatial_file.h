@@ -1,29 +1,21 @@
-// The spatial-variable file (unit 12): one line per object, folded object
-// vectors, or the Canoco FREE-format file.
+// The dialogue program's spatial-variable file (unit 12): one line per
+// object, folded object vectors, or the Canoco FREE-format file.
 #pragma once
 
 #include <cstdint>
-#include <string_view>
 #include <vector>
+
+#include "base/index.h"
 
 namespace ortelix::output {
 
 constexpr int kVariableUnit = 12;
 
-// How the values of one object are written: the number format (one of the
-// one-line and folded format strings) and the stored columns of x, 1-based,
-// in the order written.
-struct ValueLayout {
-  std::string_view one_line_format;  // "(2000F11.6)" ...
-  std::string_view folded_format;    // "(11F11.6)" ...
-  std::vector<std::int32_t> columns;
-};
-
-// PCNM variables (method 1): F11.6, columns 1..nvar. Monomials: F10.5 for
-// order 2, F11.6 for order 3, F12.7 for 4 and 5; one coordinate (p = 1):
-// columns 1..nvar; otherwise by increasing degree and, within a degree, by
+// The stored columns of x written, 0-based, in order. PCNM variables
+// (method 1) and monomials of one coordinate: columns 0..nvar-1. Monomials
+// of two coordinates: by increasing degree and, within a degree, by
 // decreasing power of x, whatever nvar says.
-ValueLayout value_layout(std::int32_t p, std::int32_t nvar, std::int32_t method, std::int32_t order);
+std::vector<Index> written_columns(std::int32_t p, std::int32_t nvar, std::int32_t method, std::int32_t order);
 
 // Layouts 1 and 2: the count record " n nvar", then each object's values.
 void writeout(std::int32_t n, std::int32_t p, std::int32_t nvar, std::int32_t nmax, const double* x,

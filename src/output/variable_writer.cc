@@ -1,5 +1,6 @@
-#include "large/variable_writer.h"
+#include "output/variable_writer.h"
 
+#include <algorithm>
 #include <charconv>
 
 #include "textio/fixed_fast.h"
@@ -7,8 +8,49 @@
 #include "textio/formatted_write.h"
 #include "textio/list_write.h"
 
-namespace ortelix::large {
+namespace ortelix::output {
 namespace {
+
+// The dialogue program's one-line format repeats its descriptor 2000 times,
+// its capacity; more variables than that still go on one line.
+constexpr Index kOneLineRepeat = 2000;
+
+const char* word(Kind kind) { return kind == Kind::kPcnm ? "PCNM" : "Mono"; }
+
+// A write statement with a format and no items: its text only.
+void write_text(textio::RecordSink& sink, const std::string& format) {
+  sink.transfer(format);
+  textio::FormattedWrite w(textio::format_of(format), sink);
+  w.finish();
+}
+
+void write_counts(textio::RecordSink& sink, Index first, Index second) {
+  sink.transfer("list io");
+  textio::ListWrite w(sink);
+  w.integer(first);
+  w.integer(second);
+  w.finish();
+}
+
+void write_values(textio::RecordSink& sink, const std::string& format, const VariableTable& t) {
+  textio::RepeatedFixed fast(format);
+  std::vector<double> values(t.columns.size());
+  for (Index i = 0; i < t.n; ++i) {
+    for (std::size_t k = 0; k < t.columns.size(); ++k) values[k] = t.x[t.columns[k] * t.ld + i];
+    sink.transfer(format);
+    fast.write(sink, values.data(), static_cast<int>(values.size()));
+  }
+}
+
+void write_labels(textio::RecordSink& sink, const std::string& word, const std::vector<Index>& numbers) {
+  Index largest = 0;
+  for (Index k : numbers) largest = std::max(largest, k);
+  const std::string format = label_format(word, largest);
+  sink.transfer(format);
+  textio::FormattedWrite w(textio::format_of(format), sink);
+  for (Index k : numbers) w.put(static_cast<std::int64_t>(k));
+  w.finish();
+}
 
 // The shortest text that reads back as exactly this double; no locale.
 void append_number(std::string& line, double value) {
@@ -17,102 +59,72 @@ void append_number(std::string& line, double value) {
   line.append(buf, end);
 }
 
-void write_csv(textio::RecordSink& sink, long n, const double* x, long ld, const std::vector<int>& axes) {
+void write_csv(textio::RecordSink& sink, const VariableTable& t) {
   std::string line = "site";
-  for (int axis : axes) line += ",PCNM" + std::to_string(axis);
+  for (std::size_t k = 0; k < t.columns.size(); ++k) {
+    line += ',';
+    line += k < t.names.size() ? t.names[k] : word(t.kind) + std::to_string(t.numbers[k]);
+  }
   sink.record(line);
-  for (long i = 0; i < n; ++i) {
+  for (Index i = 0; i < t.n; ++i) {
     line = std::to_string(i + 1);
-    for (std::size_t j = 0; j < axes.size(); ++j) {
+    for (Index c : t.columns) {
       line.push_back(',');
-      append_number(line, x[j * ld + i]);
+      append_number(line, t.x[c * t.ld + i]);
     }
     sink.record(line);
   }
 }
 
-void write_counts(textio::RecordSink& sink, long first, long second) {
-  textio::ListWrite w(sink);
-  w.integer(first);
-  w.integer(second);
-  w.finish();
-}
-
-void write_values(textio::RecordSink& sink, const std::string& format, long n, const double* x, long ld,
-                  std::size_t nvar) {
-  textio::RepeatedFixed fast(format);
-  std::vector<double> values(nvar);
-  for (long i = 0; i < n; ++i) {
-    for (std::size_t j = 0; j < nvar; ++j) values[j] = x[j * ld + i];
-    fast.write(sink, values.data(), static_cast<int>(nvar));
-  }
-}
-
-template <class Numbers>
-void write_labels(textio::RecordSink& sink, const std::string& word, long largest, const Numbers& numbers) {
-  textio::Format format;
-  std::string error;
-  textio::parse_format(canoco_label_format(word, largest), format, error);
-  textio::FormattedWrite w(format, sink);
-  for (long k : numbers) w.put(static_cast<std::int64_t>(k));
-  w.finish();
-}
-
-struct Count {
-  long n;
-  struct It {
-    long k;
-    long operator*() const { return k; }
-    It& operator++() {
-      ++k;
-      return *this;
-    }
-    bool operator!=(const It& o) const { return k != o.k; }
-  };
-  It begin() const { return {1}; }
-  It end() const { return {n + 1}; }
-};
-
 }  // namespace
 
-std::string canoco_label_format(const std::string& word, long largest) {
+std::string value_format(const VariableTable& t, Layout layout) {
+  std::string field = "F11.6";
+  int folded = 11;
+  if (t.kind == Kind::kMonomial && t.order == 2) {
+    field = "F10.5";
+    folded = 12;
+  } else if (t.kind == Kind::kMonomial && t.order != 3) {
+    field = "F12.7";
+    folded = 10;
+  }
+  const Index count = std::max<Index>(kOneLineRepeat, static_cast<Index>(t.columns.size()));
+  return "(" + std::to_string(layout == Layout::kOneLine ? count : folded) + field + ")";
+}
+
+std::string label_format(const std::string& word, Index largest) {
   if (largest <= 99) return "(10('" + word + "',I2,2X,:))";
   if (largest <= 999) return "(10('" + word + "',I3,1X,:))";
   int digits = 4;
-  for (long limit = 9999; largest > limit && digits < 8; limit = limit * 10 + 9) ++digits;
+  for (Index limit = 9999; largest > limit && digits < 8; limit = limit * 10 + 9) ++digits;
   const std::string shortened = word.substr(0, static_cast<std::size_t>(8 - digits));
   if (shortened.empty()) return "(10(I8,:))";
   return "(10('" + shortened + "',I" + std::to_string(digits) + ",:))";
 }
 
-void write_variables(textio::RecordSink& sink, VariableFormat format, long n, const double* x, long ld,
-                     const std::vector<int>& axes) {
-  const std::size_t nvar = axes.size();
-  switch (format) {
-    case VariableFormat::kCsv:
-      write_csv(sink, n, x, ld, axes);
+void write_variables(textio::RecordSink& sink, Layout layout, const VariableTable& t) {
+  const Index nvar = static_cast<Index>(t.columns.size());
+  switch (layout) {
+    case Layout::kCsv:
+      write_csv(sink, t);
       return;
-    case VariableFormat::kOneLine:
-    case VariableFormat::kFolded: {
-      write_counts(sink, n, static_cast<long>(nvar));
-      // One line per site however many variables: the repeat count grows
-      // with them instead of folding at a fixed number.
-      const std::string one_line = "(" + std::to_string(nvar > 0 ? nvar : 1) + "F11.6)";
-      write_values(sink, format == VariableFormat::kOneLine ? one_line : "(11F11.6)", n, x, ld, nvar);
+    case Layout::kOneLine:
+    case Layout::kFolded:
+      write_counts(sink, t.n, nvar);
+      write_values(sink, value_format(t, layout), t);
       return;
-    }
-    case VariableFormat::kCanoco: {
-      sink.record("File of PCNM variables");
-      sink.record("FREE");
-      write_counts(sink, static_cast<long>(nvar), n);
-      write_values(sink, "(11F11.6)", n, x, ld, nvar);
-      long largest_axis = 0;
-      for (int a : axes) largest_axis = std::max<long>(largest_axis, a);
-      write_labels(sink, "PCNM", largest_axis, axes);
-      write_labels(sink, "Site", n, Count{n});
+    case Layout::kCanoco: {
+      write_text(sink, t.kind == Kind::kPcnm ? "('File of PCNM variables')" : "('File of monomials')");
+      write_text(sink, "('FREE')");
+      write_counts(sink, nvar, t.n);
+      write_values(sink, value_format(t, Layout::kFolded), t);
+      write_labels(sink, word(t.kind), t.numbers);
+      std::vector<Index> sites(static_cast<std::size_t>(t.n));
+      for (Index i = 0; i < t.n; ++i) sites[i] = i + 1;
+      write_labels(sink, "Site", sites);
       return;
     }
   }
 }
 
-}  // namespace ortelix::large
+}  // namespace ortelix::output

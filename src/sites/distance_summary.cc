@@ -1,36 +1,29 @@
-#include "tools/spanning_tree.h"
+#include "sites/distance_summary.h"
 
 #include <cmath>
 #include <limits>
 #include <vector>
 
-namespace ortelix::tools {
+#include "pcnm/rules.h"
 
-double site_distance(const Sites& sites, long i, long j) {
-  double sum = 0.0;
-  for (int k = 0; k < sites.p; ++k) {
-    double diff = sites.at(i, k) - sites.at(j, k);
-    sum = sum + diff * diff;
-  }
-  return std::sqrt(sum);
-}
+namespace ortelix::sites {
 
 DistanceSummary summarize_distances(const Sites& sites) {
   // Prim's algorithm on the full matrix, computed on the fly: every pair
   // is measured exactly once, when the first of its two sites joins the
   // tree, so the smallest and largest distances come for free.
-  const long total = sites.total();
+  const Index total = sites.total();
   std::vector<double> link(static_cast<std::size_t>(total), std::numeric_limits<double>::infinity());
   std::vector<bool> joined(static_cast<std::size_t>(total), false);
   DistanceSummary s;
   s.smallest = std::numeric_limits<double>::infinity();
-  long current = 0;
+  Index current = 0;
   joined[0] = true;
-  for (long added = 1; added < total; ++added) {
-    long nearest = -1;
-    for (long j = 0; j < total; ++j) {
+  for (Index added = 1; added < total; ++added) {
+    Index nearest = -1;
+    for (Index j = 0; j < total; ++j) {
       if (joined[j]) continue;
-      double d = site_distance(sites, current, j);
+      const double d = pcnm::site_distance(sites.site(current), sites.site(j), sites.p);
       s.smallest = std::min(s.smallest, d);
       s.largest = std::max(s.largest, d);
       if (d < link[j]) link[j] = d;
@@ -43,4 +36,4 @@ DistanceSummary summarize_distances(const Sites& sites) {
   return s;
 }
 
-}  // namespace ortelix::tools
+}  // namespace ortelix::sites

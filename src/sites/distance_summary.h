@@ -1,23 +1,20 @@
 // The distances that matter when choosing the truncation limit.
 #pragma once
 
-#include "tools/sites.h"
+#include "sites/sites.h"
 
-namespace ortelix::tools {
-
-// Distance between sites i and j as the program computes it: squares of
-// the coordinate differences summed in increasing coordinate order, then
-// the square root.
-double site_distance(const Sites& sites, long i, long j);
+namespace ortelix::sites {
 
 struct DistanceSummary {
   double longest_tree_edge = 0;  // longest edge of a minimum spanning tree
   double smallest = 0;           // over all pairs of different sites
-  double largest = 0;
+  double largest = 0;            // infinity when it passes the largest double
 };
 
-// Needs at least two sites; every site counts, supplementary ones included,
-// since the program builds its distance matrix over all of them.
+// Distances as the dialogue program computes them. Needs at least two
+// sites; every site counts, supplementary ones included, since the program
+// builds its distance matrix over all of them. Takes time in the square of
+// the number of sites: for the dialogue program's site sets.
 DistanceSummary summarize_distances(const Sites& sites);
 
-}  // namespace ortelix::tools
+}  // namespace ortelix::sites

@@ -1,34 +1,33 @@
 // ortelix-map: maps of the spatial variables, one panel per variable.
-#include <cstdio>
-#include <fstream>
+#include <algorithm>
 #include <string>
 #include <vector>
 
-#include "tools/command_line.h"
-#include "tools/sites.h"
-#include "tools/svg_map.h"
-#include "tools/variable_file.h"
+#include "cli/commands.h"
+#include "cli/output_file.h"
+#include "cli/program.h"
+#include "maps/svg_map.h"
+#include "output/variable_reader.h"
 
-using namespace ortelix::tools;
+using namespace ortelix;
 
 namespace {
 
-const char kUsage[] =
+const char kHelp[] =
     "usage: ortelix-map VARFILE SITES -o OUT.svg [--vars LIST] [--kind pcnm|mono|plain]\n"
     "       ortelix-map VARFILE --transect N -o OUT.svg [...]\n"
-    "       ortelix-map VARFILE --grid ROWS COLS -o OUT.svg [...]\n";
-
-const char kHelp[] =
+    "       ortelix-map VARFILE --grid ROWS COLS -o OUT.svg [...]\n"
     "\n"
-    "Draws the spatial variables of an ortelix run on a map of the sites, one\n"
-    "panel per variable: each site is a circle whose area is proportional to\n"
-    "the absolute value of the variable there (scaled in each panel), filled\n"
-    "for a positive value and open for a negative one. The result is a single\n"
-    "SVG file that any web browser shows.\n"
+    "Draws spatial variables on a map of the sites, one panel per variable:\n"
+    "each site is a circle whose area is proportional to the absolute value\n"
+    "of the variable there (scaled in each panel), filled for a positive value\n"
+    "and open for a negative one. The result is a single SVG file that any\n"
+    "web browser shows.\n"
     "\n"
-    "VARFILE is the spatial-variable file of the run, in any of its three\n"
-    "layouts. A value that ortelix had to write as asterisks (too wide for its\n"
-    "field) is refused, since its digits are lost.\n"
+    "VARFILE is a spatial-variable file of ortelix or ortelix-pcnm: layouts 1\n"
+    "(a line per site), 2 (folded) and 3 (Canoco), or ortelix-pcnm's CSV table,\n"
+    "whose column names become the panel titles. A value written as asterisks\n"
+    "(too wide for its field) is refused, since its digits are lost.\n"
     "\n"
     "SITES gives the positions, in the order of the rows of VARFILE:\n"
     "  - the coordinate file of the run (header n p nsup): its first n sites,\n"
@@ -36,151 +35,95 @@ const char kHelp[] =
     "    coordinates the map shows the first two;\n"
     "  - or a list of X Y positions, two numbers a line, such as Grid.txt;\n"
     "  - or --transect N, --grid ROWS COLS: the positions that ortelix\n"
-    "    generates for these designs (X running fastest on a grid).\n"
-    "The number of sites must equal the number of rows of VARFILE.\n"
+    "    generates for these designs: ROWS X positions by COLS Y positions,\n"
+    "    X running fastest. A variable file does not record the grid's shape:\n"
+    "    --grid 4 3 and --grid 3 4 both match a file of 12 sites, so give the\n"
+    "    shape of the run.\n"
+    "Either file may be '-', standard input (not both). The number of sites\n"
+    "must equal the number of rows of VARFILE.\n"
     "\n"
-    "  -o OUT.svg          the map to write (replaced if it exists)\n"
+    "  -o, --output OUT.svg  the map; '-' writes it to standard output. It\n"
+    "                      appears only once complete, replacing what was there\n"
     "  --vars LIST         the variables to draw, e.g. 1-8 (the default: the\n"
     "                      first 8), 3, or 1,4,6-9\n"
     "  --kind pcnm|mono|plain\n"
     "                      panel titles \"PCNM k\", \"Mono k\" or \"Variable k\";\n"
-    "                      layouts 1 and 2 carry no names and default to\n"
-    "                      \"Variable k\", the Canoco layout tells from its title\n"
+    "                      by default the file tells: the Canoco title, the CSV\n"
+    "                      names, or, in layouts 1 and 2, columns of F11.6 values\n"
+    "                      that each sum to zero (principal coordinates are\n"
+    "                      centred) are PCNM variables\n"
     "  -h, --help          print this help\n"
     "      --version       print the version\n"
     "\n"
     "Exit status: 0 done, 1 unreadable or unsuitable file (counts that do not\n"
-    "match, asterisks), 2 wrong command line.\n";
+    "match, asterisks, values or positions beyond the largest double) or a map\n"
+    "that cannot be written, 2 wrong command line.\n";
 
-int usage_error(const std::string& message) {
-  std::fprintf(stderr, "ortelix-map: %s\n%sTry 'ortelix-map --help'.\n", message.c_str(), kUsage);
-  return kExitUsage;
-}
+int run(const cli::Program& program, const std::vector<std::string>& args) {
+  const auto parsed = cli::parse_map_command(args);
+  if (const auto done = program.answer(parsed, kHelp)) return *done;
+  const cli::MapCommand& c = *parsed;
 
-int data_error(const std::string& message) {
-  std::fprintf(stderr, "ortelix-map: %s\n", message.c_str());
-  return kExitBadData;
-}
+  std::vector<cli::NamedFile> inputs{{"VARFILE", c.variables}};
+  if (c.sites.kind == cli::SiteSource::Kind::kFile) inputs.push_back({"SITES", c.sites.path});
+  if (Status s = cli::check_distinct(inputs, {{"-o", c.out}}); !s.ok()) return program.usage_error(s.error());
 
-// "1-8", "3", "1,4,6-9": 1-based variable numbers, in the order given.
-bool parse_vars(const std::string& text, std::vector<long>& vars) {
-  std::size_t start = 0;
-  while (start <= text.size()) {
-    std::size_t comma = text.find(',', start);
-    if (comma == std::string::npos) comma = text.size();
-    const std::string item = text.substr(start, comma - start);
-    const std::size_t dash = item.find('-');
-    long first = 0, last = 0;
-    if (dash == std::string::npos) {
-      if (!parse_count(item, kMaxSites, first)) return false;
-      last = first;
-    } else if (!parse_count(item.substr(0, dash), kMaxSites, first) ||
-               !parse_count(item.substr(dash + 1), kMaxSites, last) || last < first) {
-      return false;
-    }
-    for (long v = first; v <= last; ++v) vars.push_back(v);
-    start = comma + 1;
+  auto var = output::read_variable_file(c.variables, sites::kLargeCapacity);
+  if (!var.ok()) return program.data_error(var.error());
+  auto sites = cli::load_sites(c.sites, sites::kLargeCapacity);
+  if (!sites.ok()) return program.data_error(sites.error());
+  const std::string varname = c.variables == "-" ? "standard input" : c.variables;
+  if (sites->n != var->n) {
+    return program.data_error(varname + " holds " + std::to_string(var->n) + " objects but " + sites->name +
+                              " gives " + std::to_string(sites->n) + (sites->n == 1 ? " site" : " sites") +
+                              (sites->nsup > 0 ? " of the analysis" : ""));
   }
-  return true;
+  std::vector<Index> vars = c.vars;
+  if (vars.empty()) {
+    for (Index v = 1; v <= std::min<Index>(var->nvar, 8); ++v) vars.push_back(v);
+  }
+  for (Index v : vars) {
+    if (v > var->nvar) {
+      return program.usage_error("--vars: " + varname + " holds " + std::to_string(var->nvar) + " variables, not " +
+                                 std::to_string(v));
+    }
+  }
+
+  output::ReadKind kind = var->kind;
+  if (c.kind == "pcnm") kind = output::ReadKind::kPcnm;
+  if (c.kind == "mono") kind = output::ReadKind::kMonomial;
+  if (c.kind == "plain") kind = output::ReadKind::kUnnamed;
+  std::vector<maps::MapPanel> panels;
+  for (Index v : vars) {
+    maps::MapPanel panel;
+    const std::string k = std::to_string(v);
+    if (!var->names.empty() && c.kind.empty()) {
+      panel.title = var->names[static_cast<std::size_t>(v - 1)];
+    } else {
+      switch (kind) {
+        case output::ReadKind::kPcnm: panel.title = "PCNM " + k; break;
+        case output::ReadKind::kMonomial:
+          panel.title = "Mono " + k;
+          if (sites->p <= 2) panel.title += ": " + maps::monomial_term(v - 1, sites->p);
+          break;
+        case output::ReadKind::kUnnamed: panel.title = "Variable " + k; break;
+      }
+    }
+    for (Index i = 0; i < var->n; ++i) panel.values.push_back(var->at(i, v - 1));
+    panels.push_back(std::move(panel));
+  }
+  const std::string heading = varname + ": " + std::to_string(var->n) + " sites, " + std::to_string(var->nvar) +
+                              (var->nvar == 1 ? " variable" : " variables");
+  auto svg = maps::render_map_svg(heading, *sites, panels);
+  if (!svg.ok()) return program.data_error(svg.error());
+
+  cli::OutputFile out;
+  if (Status s = out.open(c.out); !s.ok()) return program.data_error(s.error());
+  out.append(*svg);
+  if (Status s = cli::commit_all({&out}); !s.ok()) return program.data_error(s.error());
+  return program.done();
 }
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  std::vector<std::string> files;
-  std::string out_path, kind_name;
-  std::vector<long> vars;
-  Sites sites;
-  bool design = false;
-  std::string sites_name;  // names the sites in messages
-  for (int i = 1; i < argc;) {
-    const std::string arg = argv[i];
-    if (arg == "-h" || arg == "--help") {
-      std::printf("%s%s", kUsage, kHelp);
-      return kExitOk;
-    }
-    if (arg == "--version") {
-      std::printf("ortelix-map %s\n", ORTELIX_VERSION);
-      return kExitOk;
-    }
-    if (arg == "--transect" || arg == "--grid") {
-      if (design) return usage_error("give one source of sites");
-      const int start = i;
-      std::string err = parse_design(argc, argv, i, sites);
-      if (!err.empty()) return usage_error(err);
-      for (int k = start; k < i; ++k) sites_name += (k > start ? " " : "") + std::string(argv[k]);
-      design = true;
-      continue;
-    }
-    if (arg == "-o" || arg == "--vars" || arg == "--kind") {
-      if (i + 1 >= argc) return usage_error(arg + " needs a value");
-      const std::string value = argv[i + 1];
-      if (arg == "-o") {
-        out_path = value;
-      } else if (arg == "--kind") {
-        if (value != "pcnm" && value != "mono" && value != "plain") return usage_error("--kind: pcnm, mono or plain");
-        kind_name = value;
-      } else if (vars.clear(); !parse_vars(value, vars)) {
-        return usage_error("--vars: '" + value + "' is not a list such as 1-8 or 1,3,5-7");
-      }
-      i += 2;
-      continue;
-    }
-    if (arg.size() > 1 && arg[0] == '-') return usage_error("unknown option '" + arg + "'");
-    files.push_back(arg);
-    ++i;
-  }
-  if (files.empty()) return usage_error("no VARFILE");
-  if (files.size() != (design ? 1u : 2u)) return usage_error(design ? "too many files" : "give VARFILE and SITES");
-  if (out_path.empty()) return usage_error("no output: -o OUT.svg");
-
-  VariableFile var;
-  if (auto err = read_variable_file(files[0], var)) return data_error(*err);
-  if (!design) {
-    sites_name = files[1];
-    if (auto err = read_sites_file(files[1], sites)) return data_error(*err);
-  }
-  if (sites.n != var.n) {
-    return data_error(files[0] + " holds " + std::to_string(var.n) + " objects but " + sites_name + " gives " +
-                      std::to_string(sites.n) + (sites.n == 1 ? " site" : " sites") +
-                      (sites.nsup > 0 ? " of the analysis" : ""));
-  }
-  if (vars.empty()) {
-    for (long v = 1; v <= std::min(var.nvar, 8L); ++v) vars.push_back(v);
-  }
-  for (long v : vars) {
-    if (v > var.nvar) {
-      return usage_error("--vars: " + files[0] + " holds " + std::to_string(var.nvar) + " variables, not " +
-                         std::to_string(v));
-    }
-  }
-
-  VariableKind kind = var.kind;
-  if (kind_name == "pcnm") kind = VariableKind::kPcnm;
-  if (kind_name == "mono") kind = VariableKind::kMonomial;
-  if (kind_name == "plain") kind = VariableKind::kUnnamed;
-  std::vector<MapPanel> panels;
-  for (long v : vars) {
-    MapPanel panel;
-    const std::string k = std::to_string(v);
-    switch (kind) {
-      case VariableKind::kPcnm: panel.title = "PCNM " + k; break;
-      case VariableKind::kMonomial:
-        panel.title = "Mono " + k;
-        if (sites.p <= 2) panel.title += ": " + monomial_term(v - 1, sites.p);
-        break;
-      case VariableKind::kUnnamed: panel.title = "Variable " + k; break;
-    }
-    for (long i = 0; i < var.n; ++i) panel.values.push_back(var.at(i, v - 1));
-    panels.push_back(std::move(panel));
-  }
-  const std::string heading = files[0] + ": " + std::to_string(var.n) + " sites, " + std::to_string(var.nvar) +
-                              (var.nvar == 1 ? " variable" : " variables");
-  const std::string svg = render_map_svg(heading, sites, panels);
-
-  std::ofstream out(out_path, std::ios::binary | std::ios::trunc);
-  out << svg;
-  out.close();
-  if (!out) return data_error(out_path + ": cannot be written");
-  return kExitOk;
-}
+int main(int argc, char** argv) { return cli::Program("ortelix-map").run(argc, argv, run); }

@@ -1,21 +1,22 @@
 // ortelix-threshold: the truncation limit to start a PCNM run from.
+#include <cmath>
 #include <cstdio>
 #include <string>
+#include <vector>
 
-#include "tools/command_line.h"
-#include "tools/sites.h"
-#include "tools/spanning_tree.h"
+#include "cli/commands.h"
+#include "cli/program.h"
+#include "sites/distance_summary.h"
+#include "textio/exact_number.h"
 
-using namespace ortelix::tools;
+using namespace ortelix;
 
 namespace {
 
-const char kUsage[] =
+const char kHelp[] =
     "usage: ortelix-threshold [-q] FILE\n"
     "       ortelix-threshold [-q] --transect N\n"
-    "       ortelix-threshold [-q] --grid ROWS COLS\n";
-
-const char kHelp[] =
+    "       ortelix-threshold [-q] --grid ROWS COLS\n"
     "\n"
     "Prints the longest edge of the minimum spanning tree of the sites: the\n"
     "smallest truncation limit that keeps every site linked to the others\n"
@@ -24,10 +25,12 @@ const char kHelp[] =
     "sites and the smallest and largest distance between two sites.\n"
     "\n"
     "FILE is a coordinate file as ortelix reads it (header n p nsup, then one\n"
-    "record per site, same free-format rules); supplementary sites count, since\n"
-    "ortelix computes its distances over all sites. --transect and --grid stand\n"
-    "for the positions that ortelix generates: 1..N along a line, or ROWS X\n"
-    "positions by COLS Y positions, spacing 1.\n"
+    "record per site, same free-format rules) or a list of X Y positions, two\n"
+    "values a line; '-' reads standard input. Supplementary sites count, since\n"
+    "ortelix computes its distances over all sites. At most 2000 sites, as in\n"
+    "ortelix (ortelix-pcnm --limit mst finds the limit of larger sets).\n"
+    "--transect and --grid stand for the positions that ortelix generates: 1..N\n"
+    "along a line, or ROWS X positions by COLS Y positions, spacing 1.\n"
     "\n"
     "Distances are in the units of the coordinates, computed as ortelix does\n"
     "(squared differences summed coordinate by coordinate, then the square\n"
@@ -42,80 +45,44 @@ const char kHelp[] =
     "  -h, --help    print this help\n"
     "      --version print the version\n"
     "\n"
-    "Exit status: 0 done, 1 unreadable file or data without a limit (a single\n"
-    "site), 2 wrong command line.\n";
+    "Exit status: 0 done, 1 unreadable file or sites without a limit (a single\n"
+    "site, sites all at one position, distances beyond the largest double),\n"
+    "2 wrong command line.\n";
 
-int usage_error(const std::string& message) {
-  std::fprintf(stderr, "ortelix-threshold: %s\n%sTry 'ortelix-threshold --help'.\n", message.c_str(), kUsage);
-  return kExitUsage;
+int run(const cli::Program& program, const std::vector<std::string>& args) {
+  const auto parsed = cli::parse_threshold_command(args);
+  if (const auto done = program.answer(parsed, kHelp)) return *done;
+  const cli::ThresholdCommand& c = *parsed;
+
+  auto sites = cli::load_sites(c.sites, sites::kDialogueCapacity);
+  if (!sites.ok()) return program.data_error(sites.error());
+  if (sites->total() < 2) return program.data_error(sites->name + ": a single site has no distances to truncate");
+
+  const sites::DistanceSummary s = sites::summarize_distances(*sites);
+  if (!std::isfinite(s.largest)) {
+    return program.data_error(sites->name +
+                              ": the distances between the sites pass the largest double: no limit can be computed");
+  }
+  if (s.largest == 0) {
+    return program.data_error(sites->name +
+                              ": all the sites have the same coordinates: no spatial variables can be built");
+  }
+  const std::string limit = textio::exact_number(s.longest_tree_edge);
+  if (c.quiet) {
+    std::printf("%s\n", limit.c_str());
+    return program.done();
+  }
+  std::string count = std::to_string(sites->total());
+  if (sites->nsup > 0) count += " (" + std::to_string(sites->n) + " + " + std::to_string(sites->nsup) + " supplementary)";
+  std::printf("Sites:                                      %s\n", count.c_str());
+  std::printf("Longest edge of the minimum spanning tree:  %s\n", limit.c_str());
+  std::printf("Smallest distance between two sites:        %s\n", textio::exact_number(s.smallest).c_str());
+  std::printf("Largest distance between two sites:         %s\n", textio::exact_number(s.largest).c_str());
+  std::printf("\nAnswer \"Highest unmodified value in distance matrix?\" with %s\n", limit.c_str());
+  std::printf("to keep every site linked to the others through unmodified distances.\n");
+  return program.done();
 }
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  bool quiet = false;
-  std::string file;
-  std::string design;  // "--grid 3 2": names the sites in messages
-  Sites sites;
-  bool have_sites = false;
-  for (int i = 1; i < argc;) {
-    const std::string arg = argv[i];
-    if (arg == "-h" || arg == "--help") {
-      std::printf("%s%s", kUsage, kHelp);
-      return kExitOk;
-    }
-    if (arg == "--version") {
-      std::printf("ortelix-threshold %s\n", ORTELIX_VERSION);
-      return kExitOk;
-    }
-    if (arg == "-q" || arg == "--quiet") {
-      quiet = true;
-      ++i;
-      continue;
-    }
-    if (have_sites || !file.empty()) return usage_error("give one source of sites: FILE, --transect or --grid");
-    if (arg == "--transect" || arg == "--grid") {
-      const int start = i;
-      std::string err = parse_design(argc, argv, i, sites);
-      if (!err.empty()) return usage_error(err);
-      for (int k = start; k < i; ++k) design += (k > start ? " " : "") + std::string(argv[k]);
-      have_sites = true;
-      continue;
-    }
-    if (arg.size() > 1 && arg[0] == '-') return usage_error("unknown option '" + arg + "'");
-    file = arg;
-    ++i;
-  }
-  if (!have_sites && file.empty()) return usage_error("no sites: give FILE, --transect N or --grid ROWS COLS");
-  if (!file.empty()) {
-    if (auto err = read_coordinate_file(file, sites)) {
-      std::fprintf(stderr, "ortelix-threshold: %s\n", err->c_str());
-      return kExitBadData;
-    }
-  }
-  if (sites.total() < 2) {
-    std::fprintf(stderr, "ortelix-threshold: %s: a single site has no distances to truncate\n",
-                 file.empty() ? design.c_str() : file.c_str());
-    return kExitBadData;
-  }
-
-  const DistanceSummary s = summarize_distances(sites);
-  const std::string limit = exact_number(s.longest_tree_edge);
-  if (quiet) {
-    std::printf("%s\n", limit.c_str());
-    return kExitOk;
-  }
-  std::string count = std::to_string(sites.total());
-  if (sites.nsup > 0) count += " (" + std::to_string(sites.n) + " + " + std::to_string(sites.nsup) + " supplementary)";
-  std::printf("Sites:                                      %s\n", count.c_str());
-  std::printf("Longest edge of the minimum spanning tree:  %s\n", limit.c_str());
-  std::printf("Smallest distance between two sites:        %s\n", exact_number(s.smallest).c_str());
-  std::printf("Largest distance between two sites:         %s\n", exact_number(s.largest).c_str());
-  if (s.largest == 0) {
-    std::printf("\nEvery site has the same position: ortelix builds no variables for them.\n");
-  } else {
-    std::printf("\nAnswer \"Highest unmodified value in distance matrix?\" with %s\n", limit.c_str());
-    std::printf("to keep every site linked to the others through unmodified distances.\n");
-  }
-  return kExitOk;
-}
+int main(int argc, char** argv) { return cli::Program("ortelix-threshold").run(argc, argv, run); }
