@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "e2e/run_binary.h"
+#include "support/run_binary.h"
 
 namespace ortelix::e2e {
 namespace {

@@ -13,7 +13,7 @@
 
 #include <gtest/gtest.h>
 
-#include "e2e/dialogue.h"
+#include "support/dialogue.h"
 
 namespace ortelix::e2e {
 namespace {

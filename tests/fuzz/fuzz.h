@@ -46,5 +46,8 @@ class Bytes {
 int fuzz_list_read(const std::uint8_t* data, std::size_t size);
 int fuzz_coordinate_file(const std::uint8_t* data, std::size_t size);
 int fuzz_format(const std::uint8_t* data, std::size_t size);
+int fuzz_sites_file(const std::uint8_t* data, std::size_t size);
+int fuzz_variable_file(const std::uint8_t* data, std::size_t size);
+int fuzz_command_line(const std::uint8_t* data, std::size_t size);
 
 }  // namespace ortelix::fuzz

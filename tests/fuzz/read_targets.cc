@@ -147,8 +147,9 @@ bool compare_read(textio::CharStream& in, Reference& ref, Kind kind, int count, 
     if (kind == Kind::kReal) targets.emplace_back(it.real);
     if (kind == Kind::kName) targets.emplace_back(it.name);
   }
-  const std::optional<textio::IoError> err = textio::list_read(in, targets);
-  const std::string error = err ? err->context + ": " + err->reason : "", expected = ref.read(kind, want);
+  const auto read = textio::list_read(in, targets);
+  const std::string error = read.ok() ? "" : read.error().context + ": " + read.error().reason;
+  const std::string expected = ref.read(kind, want);
   check(error == expected, "outcome [" + error + "], reference [" + expected + "]");
   check(in.end_seen() == ref.ended, std::string("end-of-input flag ") + (in.end_seen() ? "set" : "clear"));
   for (std::size_t k = 0; k < got.size(); ++k) {

@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "e2e/run_binary.h"
+#include "support/run_binary.h"
 #include "fuzz/fuzz.h"
 
 namespace ortelix::fuzz {
@@ -34,7 +34,10 @@ std::string run(Target target, const std::string& input) {
 
 TEST_P(Replay, StoredInputsAndMutationsKeepEveryInvariant) {
   const std::string name = GetParam();
-  const Target target = name == "list_read" ? fuzz_list_read : name == "format" ? fuzz_format : fuzz_coordinate_file;
+  const std::map<std::string, Target> targets = {
+      {"list_read", fuzz_list_read},     {"coordinate_file", fuzz_coordinate_file}, {"format", fuzz_format},
+      {"sites_file", fuzz_sites_file},   {"variable_file", fuzz_variable_file},     {"command_line", fuzz_command_line}};
+  const Target target = targets.at(name);
   std::map<std::string, std::string> seeds = stored("corpus/" + name);
   ASSERT_FALSE(seeds.empty());
   for (const auto& [path, input] : stored("regressions/" + name)) EXPECT_EQ("", run(target, input)) << path;
@@ -64,7 +67,9 @@ TEST_P(Replay, StoredInputsAndMutationsKeepEveryInvariant) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Targets, Replay, ::testing::Values("list_read", "coordinate_file", "format"),
+INSTANTIATE_TEST_SUITE_P(Targets, Replay,
+                         ::testing::Values("list_read", "coordinate_file", "format", "sites_file", "variable_file",
+                                           "command_line"),
                          [](const auto& param) { return param.param; });
 
 }  // namespace

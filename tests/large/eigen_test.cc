@@ -32,13 +32,13 @@ double largest_magnitude(const std::vector<double>& v) {
 TEST(TruncatedGower, IsTheCentredMatrixOfTheTruncatedDistances) {
   const struct Case {
     const char* name;
-    tools::Sites sites;
+    sites::Sites sites;
     double limit;  // 0: the longest spanning-tree edge
   } cases[] = {
       {"uniform", uniform_sites(300, 100, 80, 21), 0},
       {"clusters with twins", clustered_sites(5, 50, 25, 22), 0},
       {"river at a wide limit", river_sites(200, 23), 400},
-      {"grid", tools::grid_sites(12, 9), 1},
+      {"grid", sites::grid_sites(12, 9), 1},
   };
   for (const Case& c : cases) {
     const Prepared p = prepare(c.sites, c.limit);
@@ -96,7 +96,7 @@ std::vector<double> residuals(const SymmetricOperator& op, const LeadingPairs& p
 TEST(LeadingEigenpairs, AreTheDenseDecompositionsLeadingOnes) {
   const struct Case {
     const char* name;
-    tools::Sites sites;
+    sites::Sites sites;
     double limit;
     int k;
   } cases[] = {
@@ -104,7 +104,7 @@ TEST(LeadingEigenpairs, AreTheDenseDecompositionsLeadingOnes) {
       {"clusters with twins", clustered_sites(10, 90, 40, 42), 0, 25},
       {"river", river_sites(800, 43), 0, 40},
       // Symmetric in X and Y: pairs of equal eigenvalues.
-      {"square grid", tools::grid_sites(36, 36), 1, 40},
+      {"square grid", sites::grid_sites(36, 36), 1, 40},
   };
   for (const Case& c : cases) {
     const Prepared p = prepare(c.sites, c.limit);
@@ -154,11 +154,11 @@ TEST(LeadingEigenpairs, AreTheDenseDecompositionsLeadingOnes) {
 TEST(LeadingEigenpairs, ManySites) {
   const struct Case {
     const char* name;
-    tools::Sites sites;
+    sites::Sites sites;
     double limit;
   } cases[] = {
       {"uniform", uniform_sites(20000, 1000, 1000, 51), 0},
-      {"grid", tools::grid_sites(150, 140), 1},
+      {"grid", sites::grid_sites(150, 140), 1},
   };
   for (const Case& c : cases) {
     const Prepared p = prepare(c.sites, c.limit);

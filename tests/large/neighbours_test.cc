@@ -13,16 +13,16 @@
 #include "large/near_pairs.h"
 #include "large/site_sets.h"
 #include "large/spanning.h"
-#include "tools/spanning_tree.h"
+#include "sites/distance_summary.h"
 
 namespace ortelix::large {
 namespace {
 
-Points points_of(const tools::Sites& s) { return Points{s.coords.data(), s.total(), s.p}; }
+Points points_of(const sites::Sites& s) { return Points{s.coords.data(), s.total(), s.p}; }
 
 // Squares of the differences summed in increasing coordinate order, then
 // the root: written out again here, not taken from the code under test.
-double plain_distance(const tools::Sites& s, long i, long j) {
+double plain_distance(const sites::Sites& s, long i, long j) {
   double sum = 0;
   for (int k = 0; k < s.p; ++k) sum = sum + (s.at(i, k) - s.at(j, k)) * (s.at(i, k) - s.at(j, k));
   return std::sqrt(sum);
@@ -32,7 +32,7 @@ using Pair = std::tuple<long, long, double>;  // site, other site, distance
 
 // Every pair within `limit`, both ways: a sweep along the first coordinate,
 // which no pair within the limit can skip.
-std::set<Pair> pairs_by_sweep(const tools::Sites& s, double limit) {
+std::set<Pair> pairs_by_sweep(const sites::Sites& s, double limit) {
   std::vector<long> by_x(static_cast<std::size_t>(s.total()));
   std::iota(by_x.begin(), by_x.end(), 0L);
   std::sort(by_x.begin(), by_x.end(), [&](long a, long b) { return s.at(a, 0) < s.at(b, 0); });
@@ -69,7 +69,7 @@ TEST(NearPairs, AreExactlyThePairsWithinTheLimit) {
   for (int i = 0; i < 3 * 700; ++i) cube.push_back(draw.between(-5, 5));
   const struct Case {
     const char* name;
-    tools::Sites sites;
+    sites::Sites sites;
     double limit;
   } cases[] = {
       {"uniform", uniform_sites(900, 500, 300, 1), 25},
@@ -94,7 +94,7 @@ TEST(NearPairs, AreExactlyThePairsWithinTheLimit) {
 }
 
 TEST(NearPairs, GridAtItsSpacingKeepsItsFourNeighboursAndNoDiagonal) {
-  const tools::Sites grid = tools::grid_sites(7, 5);
+  const sites::Sites grid = sites::grid_sites(7, 5);
   NearPairs found;
   ASSERT_TRUE(find_near_pairs(points_of(grid), 1.0, 1000, found));
   EXPECT_EQ(7u * 4 + 5 * 6, found.pairs());
@@ -106,13 +106,13 @@ TEST(NearPairs, GridAtItsSpacingKeepsItsFourNeighboursAndNoDiagonal) {
 
 TEST(SpanningTree, LongestEdgeIsPrimsOnTheWholeMatrix) {
   std::vector<double> twins;
-  const tools::Sites base = uniform_sites(150, 100, 100, 9);
+  const sites::Sites base = uniform_sites(150, 100, 100, 9);
   for (long i = 0; i < base.n; ++i) {
     for (int copy = 0; copy < 2; ++copy) twins.insert(twins.end(), {base.at(i, 0), base.at(i, 1)});
   }
   std::vector<double> far_groups;  // three groups far apart: several rounds of radius
   for (const auto& [cx, cy] : {std::pair{0.0, 0.0}, {5000.0, 0.0}, {2000.0, 9000.0}}) {
-    const tools::Sites g = uniform_sites(120, 50, 50, static_cast<std::uint64_t>(cx + cy));
+    const sites::Sites g = uniform_sites(120, 50, 50, static_cast<std::uint64_t>(cx + cy));
     for (long i = 0; i < g.n; ++i) far_groups.insert(far_groups.end(), {cx + g.at(i, 0), cy + g.at(i, 1)});
   }
   std::vector<double> cube;
@@ -120,7 +120,7 @@ TEST(SpanningTree, LongestEdgeIsPrimsOnTheWholeMatrix) {
   for (int i = 0; i < 3 * 400; ++i) cube.push_back(draw.between(0, 10));
   const struct Case {
     const char* name;
-    tools::Sites sites;
+    sites::Sites sites;
   } cases[] = {
       {"uniform", uniform_sites(1500, 300, 200, 7)},
       {"clusters", clustered_sites(8, 60, 20, 10)},
@@ -128,14 +128,14 @@ TEST(SpanningTree, LongestEdgeIsPrimsOnTheWholeMatrix) {
       {"twins", sites_of(twins, 2)},
       {"far groups", sites_of(far_groups, 2)},
       {"cube", sites_of(cube, 3)},
-      {"transect", tools::transect_sites(40)},
-      {"grid", tools::grid_sites(9, 13)},
+      {"transect", sites::transect_sites(40)},
+      {"grid", sites::grid_sites(9, 13)},
       {"two sites", sites_of({0, 0, 3, 4}, 2)},
   };
   for (const Case& c : cases) {
     double edge = -1;
     ASSERT_TRUE(longest_tree_edge(points_of(c.sites), 10'000'000, edge)) << c.name;
-    EXPECT_EQ(tools::summarize_distances(c.sites).longest_tree_edge, edge) << c.name;
+    EXPECT_EQ(sites::summarize_distances(c.sites).longest_tree_edge, edge) << c.name;
   }
   double edge = -1;
   ASSERT_TRUE(longest_tree_edge(points_of(sites_of({0, 1, 3, 7}, 1)), 100, edge));

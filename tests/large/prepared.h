@@ -11,13 +11,13 @@
 #include "pcnm/constants.h"
 #include "pcnm/distances.h"
 #include "pcnm/pcoa.h"
-#include "tools/sites.h"
-#include "tools/spanning_tree.h"
+#include "sites/sites.h"
+#include "sites/distance_summary.h"
 
 namespace ortelix::large {
 
 struct Prepared {
-  long n = 0;
+  Index n = 0;
   int p = 0;
   std::vector<double> x;       // ranged, column-major (site i, coordinate k at k * n + i)
   std::vector<double> ranged;  // the same, site by site
@@ -25,7 +25,7 @@ struct Prepared {
   NearPairs pairs;
 };
 
-inline Prepared prepare(const tools::Sites& s, double limit = 0) {
+inline Prepared prepare(const sites::Sites& s, double limit = 0) {
   Prepared p;
   p.n = s.total();
   p.p = s.p;
@@ -35,7 +35,7 @@ inline Prepared prepare(const tools::Sites& s, double limit = 0) {
   }
   std::vector<double> vmin(p.p), vmax(p.p);
   const double rangmax = coords::range_coordinates(p.n, p.p, p.n, p.x.data(), vmin.data(), vmax.data(), true);
-  if (limit == 0) limit = tools::summarize_distances(s).longest_tree_edge;
+  if (limit == 0) limit = sites::summarize_distances(s).longest_tree_edge;
   p.thresh = limit / rangmax + pcnm::kLimitEpsilon;
   for (long i = 0; i < p.n; ++i) {
     for (int k = 0; k < p.p; ++k) p.ranged.push_back(p.x[static_cast<std::size_t>(k) * p.n + i]);
@@ -70,14 +70,15 @@ struct DenseEigen {
 inline DenseEigen dense_eigen(const Prepared& p) {
   const auto n = static_cast<std::int32_t>(p.n);
   std::vector<double> d(static_cast<std::size_t>(n) * n), offdiag(n), colmean(n), work(n);
-  std::vector<std::int32_t> iord(n);
+  std::vector<Index> iord(n);
   DenseEigen e;
   e.values.resize(n);
   e.vectors.resize(d.size());
   pcnm::compute_distances(p.x.data(), n, p.p, n, d.data());
   pcnm::truncate_distances(d.data(), n, n, p.thresh);
-  pcnm::pcoa(n, n, iord.data(), d.data(), e.values.data(), offdiag.data(), e.vectors.data(), colmean.data(),
-             work.data());
+  const auto done = pcnm::pcoa(n, n, iord.data(), d.data(), e.values.data(), offdiag.data(), e.vectors.data(),
+                               colmean.data(), work.data());
+  if (!done.ok()) e.values.clear();
   // pcoa scales each axis by the single-precision root of |eigenvalue|.
   for (long j = 0; j < n; ++j) {
     double norm = 0;

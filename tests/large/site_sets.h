@@ -7,7 +7,7 @@
 #include <random>
 #include <vector>
 
-#include "tools/sites.h"
+#include "sites/sites.h"
 
 namespace ortelix::large {
 
@@ -22,8 +22,8 @@ class Draw {
   std::mt19937_64 rng_;
 };
 
-inline tools::Sites sites_of(std::vector<double> coords, int p, long nsup = 0) {
-  tools::Sites s;
+inline sites::Sites sites_of(std::vector<double> coords, int p, long nsup = 0) {
+  sites::Sites s;
   s.p = p;
   s.coords = std::move(coords);
   s.n = static_cast<long>(s.coords.size()) / p - nsup;
@@ -32,7 +32,7 @@ inline tools::Sites sites_of(std::vector<double> coords, int p, long nsup = 0) {
 }
 
 // n sites over a w by h plot, coordinates to the centimetre.
-inline tools::Sites uniform_sites(long n, double w, double h, std::uint64_t seed, long nsup = 0) {
+inline sites::Sites uniform_sites(long n, double w, double h, std::uint64_t seed, long nsup = 0) {
   Draw draw(seed);
   std::vector<double> c;
   for (long i = 0; i < n; ++i) {
@@ -44,7 +44,7 @@ inline tools::Sites uniform_sites(long n, double w, double h, std::uint64_t seed
 
 // `groups` patches of `each` sites, about `spread` wide, around centres
 // spread over 1000 by 600; every tenth site has a twin at the same place.
-inline tools::Sites clustered_sites(int groups, int each, double spread, std::uint64_t seed, long nsup = 0) {
+inline sites::Sites clustered_sites(int groups, int each, double spread, std::uint64_t seed, long nsup = 0) {
   Draw draw(seed);
   std::vector<double> c;
   for (int g = 0; g < groups; ++g) {
@@ -64,7 +64,7 @@ inline tools::Sites clustered_sites(int groups, int each, double spread, std::ui
 }
 
 // Sites every 40 to 60 m along a winding river, a few metres off its line.
-inline tools::Sites river_sites(long n, std::uint64_t seed) {
+inline sites::Sites river_sites(long n, std::uint64_t seed) {
   Draw draw(seed);
   std::vector<double> c;
   double along = 0;

@@ -7,7 +7,7 @@
 #include <map>
 #include <string>
 
-#include "e2e/run_binary.h"
+#include "support/run_binary.h"
 
 namespace ortelix::e2e {
 

@@ -1,4 +1,4 @@
-#include "e2e/run_binary.h"
+#include "support/run_binary.h"
 
 #include <cerrno>
 #include <csignal>
@@ -190,14 +190,26 @@ RunResult run_fresh(const std::string& input, const RunOptions& options) {
   return run_in(dir.path(), input, options);
 }
 
-ProgramRun run_program(const char* binary, const std::vector<std::string>& args, const std::string& dir) {
+ProgramRun run_program(const char* binary, const std::vector<std::string>& args, const std::string& dir,
+                       const ProgramOptions& options) {
   const TempDir capture;
-  const std::string out = capture.path() + "/out", err = capture.path() + "/err";
+  const std::string in = capture.path() + "/in", out = capture.path() + "/out", err = capture.path() + "/err";
+  write_file(in, options.stdin_text);
+  const std::string& out_path = options.stdout_path.empty() ? out : options.stdout_path;
   const pid_t child = fork();
   if (child == 0) {
-    const int in = open("/dev/null", O_RDONLY), o = creat(out.c_str(), 0600), e = creat(err.c_str(), 0600);
-    if (chdir(dir.c_str()) != 0 || in < 0 || o < 0 || e < 0) _exit(127);
-    dup2(in, 0), dup2(o, 1), dup2(e, 2);
+    const int i = open(in.c_str(), O_RDONLY), o = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600),
+              e = creat(err.c_str(), 0600);
+    if (chdir(dir.c_str()) != 0 || i < 0 || o < 0 || e < 0) _exit(127);
+    dup2(i, 0), dup2(o, 1), dup2(e, 2);
+    if (options.file_size_limit >= 0) {
+      rlimit limit{static_cast<rlim_t>(options.file_size_limit), static_cast<rlim_t>(options.file_size_limit)};
+      setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    if (options.memory_limit >= 0) {
+      rlimit limit{static_cast<rlim_t>(options.memory_limit), static_cast<rlim_t>(options.memory_limit)};
+      setrlimit(RLIMIT_AS, &limit);
+    }
     std::vector<char*> argv{const_cast<char*>(binary)};
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
@@ -206,7 +218,8 @@ ProgramRun run_program(const char* binary, const std::vector<std::string>& args,
   }
   int status = 0;
   waitpid(child, &status, 0);
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), read_file(out), read_file(err)};
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status),
+          options.stdout_path.empty() ? read_file(out) : "", read_file(err)};
 }
 
 }  // namespace ortelix::e2e

@@ -57,8 +57,16 @@ struct ProgramRun {
   std::string out, err;
 };
 
-// Runs `binary` with `args` in `dir`, standard input from /dev/null.
-ProgramRun run_program(const char* binary, const std::vector<std::string>& args, const std::string& dir);
+struct ProgramOptions {
+  std::string stdin_text;   // all of standard input
+  std::string stdout_path;  // when set, standard output goes there instead of being captured
+  long file_size_limit = -1;  // RLIMIT_FSIZE in bytes when >= 0
+  long memory_limit = -1;     // RLIMIT_AS in bytes when >= 0
+};
+
+// Runs `binary` with `args` in `dir`.
+ProgramRun run_program(const char* binary, const std::vector<std::string>& args, const std::string& dir,
+                       const ProgramOptions& options = {});
 
 std::string read_file(const std::string& path);
 // Every regular file under `dir`, by path relative to it.
