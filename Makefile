@@ -1,16 +1,24 @@
 # Two commands for a fresh machine:
 #   make demo   builds the program and runs it on a bundled example
 #   make test   builds everything and runs every test
+# Each first installs the Debian packages the machine lacks
+# (scripts/ensure-packages).
 BUILD ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 EXAMPLE ?= examples/transect100-pcnm.answers
 
-.PHONY: all build demo test clean
+.PHONY: all build build-tests demo test clean
 
 all: build
 
 build:
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
+	scripts/ensure-packages build
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DORTELIX_TESTS=OFF
+	cmake --build $(BUILD) -j $(JOBS)
+
+build-tests:
+	scripts/ensure-packages test
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DORTELIX_TESTS=ON
 	cmake --build $(BUILD) -j $(JOBS)
 
 demo: build
@@ -22,7 +30,7 @@ demo: build
 	  echo; echo "== $$(basename $$f) (first 30 lines)"; head -n 30 $$f | cut -c1-120; done; \
 	rm -rf $$dir
 
-test: build
+test: build-tests
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
 clean:

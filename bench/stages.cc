@@ -243,7 +243,7 @@ int main(int argc, char** argv) {
     int file_number = 0;
     auto write_file = [&](bool general) {
       const std::string name = (dir / ("var" + std::to_string(n) + "_" + std::to_string(file_number++))).string();
-      textio::open_unit(output::kVariableUnit, name, textio::Status::kNew);
+      textio::open_unit(output::kVariableUnit, name, textio::FileStatus::kNew);
       if (general) {
         textio::say(output::kVariableUnit, {n, nvar});
         for (int i = 0; i < n; ++i) {

@@ -16,7 +16,7 @@ void readdata(std::int32_t& n, std::int32_t& p, std::int32_t& nsup, std::int32_t
   textio::say(kScreen, {"File containing the coordinates?"});
   std::string name(textio::kNameLength, ' ');
   textio::read(textio::kKeyboard, {name});
-  textio::open_unit(kCoordinateUnit, name, textio::Status::kOld);
+  textio::open_unit(kCoordinateUnit, name, textio::FileStatus::kOld);
   textio::read(kCoordinateUnit, {n, p, nsup});
   textio::write(kScreen, "(' Input file of coordinates: ',A30)", {name});
   output::report::input_file(name, n, p, nsup);

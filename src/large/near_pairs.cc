@@ -23,13 +23,13 @@ struct Part {
 
 }  // namespace
 
-bool find_near_pairs(const Points& pts, double limit, std::uint64_t max_pairs, NearPairs& out, Progress* progress) {
+Expected<NearPairs> find_near_pairs(const Points& pts, double limit, std::uint64_t max_pairs, Progress* progress) {
   const Index n = pts.n;
   PointsAdaptor adaptor{pts};
   KdTree tree(pts.p, adaptor, nanoflann::KDTreeSingleIndexAdaptorParams(kLeafSize));
   tree.buildIndex();
 
-  out = NearPairs{};
+  NearPairs out;
   out.n = n;
   out.order.assign(tree.vAcc.begin(), tree.vAcc.end());
   out.row_of.resize(static_cast<std::size_t>(n));
@@ -73,7 +73,10 @@ bool find_near_pairs(const Points& pts, double limit, std::uint64_t max_pairs, N
     }
   });
   if (cancelled) throw Cancelled{};
-  if (too_many) return false;
+  if (too_many) {
+    return fail("the limit keeps more than " + std::to_string(max_pairs) +
+                " pairs of sites (distances up to the limit), too many for memory: choose a lower limit");
+  }
 
   out.start.resize(static_cast<std::size_t>(n) + 1);
   out.start[0] = 0;
@@ -88,7 +91,7 @@ bool find_near_pairs(const Points& pts, double limit, std::uint64_t max_pairs, N
   out.dist = std::move(parts[0].dist);
   out.column.insert(out.column.end(), parts[1].column.begin(), parts[1].column.end());
   out.dist.insert(out.dist.end(), parts[1].dist.begin(), parts[1].dist.end());
-  return true;
+  return out;
 }
 
 }  // namespace ortelix::large

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "base/expected.h"
 #include "base/index.h"
 #include "pcnm/rules.h"
 
@@ -39,10 +40,10 @@ struct NearPairs {
   std::uint64_t pairs() const { return column.size() / 2; }
 };
 
-// Fills `out`, or returns false as soon as there are more than `max_pairs`
-// pairs (their memory would not be reasonable). Uses up to two threads;
-// the result does not depend on how many. Polls `progress`.
-bool find_near_pairs(const Points& pts, double limit, std::uint64_t max_pairs, NearPairs& out,
-                     Progress* progress = nullptr);
+// The pairs, or a failure as soon as there are more than `max_pairs` of
+// them (their memory would not be reasonable). Uses up to two threads; the
+// result does not depend on how many. Polls `progress`.
+Expected<NearPairs> find_near_pairs(const Points& pts, double limit, std::uint64_t max_pairs,
+                                    Progress* progress = nullptr);
 
 }  // namespace ortelix::large

@@ -21,8 +21,6 @@
 namespace ortelix::large {
 namespace {
 
-std::string count_text(std::uint64_t count, const char* what) { return std::to_string(count) + " " + what; }
-
 // An eigenvector's sign is arbitrary. Ours: positive at the first site of
 // the analysis whose magnitude is within a millionth of the largest. Not
 // the largest itself: symmetric sites (a transect, a grid) give pairs of
@@ -121,10 +119,9 @@ Expected<RunResult> run(const sites::Sites& sites, const RunOptions& options, Pr
 
   if (options.limit_mst) {
     const Points raw{sites.coords.data(), ntot, p};
-    if (!longest_tree_edge(raw, options.max_pairs, result.limit, progress)) {
-      return fail("--limit mst: the sites lie in groups so far apart that linking them keeps more than " +
-                  count_text(options.max_pairs, "pairs of sites; give a --limit"));
-    }
+    const Expected<double> edge = longest_tree_edge(raw, options.max_pairs, progress);
+    if (!edge.ok()) return fail("--limit mst: " + edge.error() + "; give a --limit");
+    result.limit = *edge;
     if (!std::isfinite(result.limit)) {
       return fail("--limit mst: the distances between the sites are too large to compute; give a --limit");
     }
@@ -138,11 +135,9 @@ Expected<RunResult> run(const sites::Sites& sites, const RunOptions& options, Pr
     for (int k = 0; k < p; ++k) ranged[static_cast<std::size_t>(i) * p + k] = x[static_cast<std::size_t>(k) * ntot + i];
   }
   if (progress) progress->stage("near pairs");
-  NearPairs pairs;
-  if (!find_near_pairs(Points{ranged.data(), ntot, p}, result.thresh, options.max_pairs, pairs, progress)) {
-    return fail("the limit keeps more than " + count_text(options.max_pairs, "pairs of sites") +
-                " (distances up to the limit), too many for memory: choose a lower limit");
-  }
+  Expected<NearPairs> found = find_near_pairs(Points{ranged.data(), ntot, p}, result.thresh, options.max_pairs, progress);
+  if (!found.ok()) return fail(found.error());
+  const NearPairs pairs = std::move(*found);
   result.near_pairs = pairs.pairs();
   if (result.near_pairs == 0) {
     // Every distance is truncated: the centred matrix is the constant f of

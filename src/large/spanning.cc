@@ -90,7 +90,7 @@ std::vector<double> distinct_positions(const Points& pts) {
 
 }  // namespace
 
-bool longest_tree_edge(const Points& all, std::uint64_t max_pairs, double& edge, Progress* progress) {
+Expected<double> longest_tree_edge(const Points& all, std::uint64_t max_pairs, Progress* progress) {
   // Kruskal's algorithm over every pair up to a radius that grows until the
   // pairs link all the sites. Each round adds, in increasing order, the
   // pairs longer than the previous radius: the edges met are those that
@@ -98,10 +98,7 @@ bool longest_tree_edge(const Points& all, std::uint64_t max_pairs, double& edge,
   // up to the one that links the last two groups.
   const std::vector<double> positions = distinct_positions(all);
   const Points pts{positions.data(), static_cast<Index>(positions.size()) / all.p, all.p};
-  if (pts.n < 2) {
-    edge = 0;
-    return true;
-  }
+  if (pts.n < 2) return 0.0;
   Components groups(pts.n);
   double previous = -1;
   double radius = farthest_nearest_neighbour(pts);
@@ -109,13 +106,14 @@ bool longest_tree_edge(const Points& all, std::uint64_t max_pairs, double& edge,
     if (progress) progress->poll();
     // Past the largest double the squared distances overflow and no radius
     // finds the missing links.
-    if (!std::isfinite(radius)) {
-      edge = radius;
-      return true;
-    }
+    if (!std::isfinite(radius)) return radius;
     if (progress) progress->stage("minimum spanning tree");
-    NearPairs pairs;
-    if (!find_near_pairs(pts, radius, max_pairs, pairs, progress)) return false;
+    Expected<NearPairs> found = find_near_pairs(pts, radius, max_pairs, progress);
+    if (!found.ok()) {
+      return fail("the sites lie in groups so far apart that linking them keeps more than " +
+                  std::to_string(max_pairs) + " pairs of sites");
+    }
+    const NearPairs& pairs = *found;
     std::vector<std::tuple<double, std::uint32_t, std::uint32_t>> edges;
     for (Index r = 0; r < pairs.n; ++r) {
       for (std::uint64_t k = pairs.start[r]; k < pairs.start[r + 1]; ++k) {
@@ -125,10 +123,7 @@ bool longest_tree_edge(const Points& all, std::uint64_t max_pairs, double& edge,
     }
     std::sort(edges.begin(), edges.end());
     for (const auto& [d, i, j] : edges) {
-      if (groups.join(i, j) && groups.count() == 1) {
-        edge = d;
-        return true;
-      }
+      if (groups.join(i, j) && groups.count() == 1) return d;
     }
     previous = radius;
     // About twice the pairs of the last round in two dimensions.

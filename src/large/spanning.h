@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "base/expected.h"
 #include "large/near_pairs.h"
 
 namespace ortelix::large {
@@ -12,8 +13,8 @@ namespace ortelix::large {
 // every other: the longest edge of a minimum spanning tree, one of the
 // distances between two sites exactly as `distance` gives it, or infinity
 // when a distance it needs is beyond the largest double. Needs n >= 2.
-// Returns false when finding it would take more than `max_pairs` pairs at
-// once (sites in groups far apart from each other).
-bool longest_tree_edge(const Points& pts, std::uint64_t max_pairs, double& edge, Progress* progress = nullptr);
+// Fails when finding it would take more than `max_pairs` pairs at once
+// (sites in groups far apart from each other). Polls `progress`.
+Expected<double> longest_tree_edge(const Points& pts, std::uint64_t max_pairs, Progress* progress = nullptr);
 
 }  // namespace ortelix::large

@@ -64,7 +64,7 @@ void grid(Run& run) {
   std::int32_t save = 0;
   read(kKeyboard, {save});
   if (save != 1) return;
-  textio::open_unit(kGridUnit, "Grid.txt", textio::Status::kNew);
+  textio::open_unit(kGridUnit, "Grid.txt", textio::FileStatus::kNew);
   for (std::int32_t i = 1; i <= run.n; ++i) {
     textio::write(kGridUnit, "(1X,3F5.0)", {run.x(i, 1), run.x(i, 2)});
   }

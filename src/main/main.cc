@@ -85,14 +85,14 @@ void closing_lines(const Run& run) {
 
   say(kScreen, {"Name of output file containing the PCoA eigenvalues?"});
   read(kKeyboard, {run->report_name});
-  textio::open_unit(report::kUnit, run->report_name, textio::Status::kNew);
+  textio::open_unit(report::kUnit, run->report_name, textio::FileStatus::kNew);
   report::banner(report::kUnit);
 
   say(kScreen);
   say(kScreen, {"Name of output file containing the spatial"});
   say(kScreen, {"variables (PCNM or monomials)?"});
   read(kKeyboard, {run->variable_name});
-  textio::open_unit(output::kVariableUnit, run->variable_name, textio::Status::kNew);
+  textio::open_unit(output::kVariableUnit, run->variable_name, textio::FileStatus::kNew);
 
   ask_layout(*run);
   ask_design(*run);

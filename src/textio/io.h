@@ -11,6 +11,7 @@
 #include "textio/formatted_write.h"
 #include "textio/list_write.h"
 #include "textio/list_read.h"
+#include "textio/ending.h"
 #include "textio/units.h"
 
 namespace ortelix::textio {

@@ -1,12 +1,11 @@
-// The unit table: numbered text streams, their opening and closing, and the
-// ways a run ends (stop, fatal diagnostic, interrupt).
+// The unit table: numbered text streams, their opening and closing. How a
+// run ends is in ending.h (stop, fatal diagnostic) and signals.h.
 #pragma once
 
 #include <string>
 #include <string_view>
 
 #include "textio/char_stream.h"
-#include "textio/list_read.h"
 #include "textio/record_sink.h"
 
 namespace ortelix::textio {
@@ -16,7 +15,7 @@ constexpr int kKeyboard = 5;
 constexpr int kScreen = 6;
 constexpr int kMaxUnit = 99;
 
-enum class Status { kNew, kOld };
+enum class FileStatus { kNew, kOld };
 
 // Connects units 0, 5 and 6 to the standard streams and installs the
 // handlers of the interrupt and termination signals. Call once, first.
@@ -26,7 +25,7 @@ void start_units();
 // name) on `unit`. NEW creates a file that must not exist yet, OLD connects
 // an existing file for reading. Any failure ends the run with the fatal
 // diagnostic.
-void open_unit(int unit, std::string_view name, Status status);
+void open_unit(int unit, std::string_view name, FileStatus status);
 
 // Writes out what is pending and disconnects the unit.
 void close_unit(int unit);
@@ -37,15 +36,5 @@ RecordSink& unit_sink(int unit, std::string_view format_for_diagnostic);
 
 // The input characters of an input unit.
 CharStream& unit_input(int unit);
-
-// Ends the run normally (status 0). With a message, "STOP <message>
-// statement executed" goes to standard error first. Every unit is flushed
-// and closed.
-[[noreturn]] void stop();
-[[noreturn]] void stop(std::string_view message);
-
-// The four-line diagnostic on standard error, every unit flushed and closed,
-// then the abort signal.
-[[noreturn]] void fatal(int unit, const IoError& error, std::string_view last_format, bool reading);
 
 }  // namespace ortelix::textio

@@ -16,8 +16,9 @@ TEST(Moran, WorkedOutByHand) {
   // Sites 0, 1, 2, 3 on a line, limit 1, far pairs at 4: the three
   // neighbouring pairs weigh 1 - (1/4)^2 = 15/16 each way, S0 = 90/16.
   const std::vector<double> line = {0, 1, 2, 3};
-  NearPairs pairs;
-  ASSERT_TRUE(find_near_pairs(Points{line.data(), 4, 1}, 1.0, 100, pairs));
+  const auto search = find_near_pairs(Points{line.data(), 4, 1}, 1.0, 100);
+  ASSERT_TRUE(search.ok());
+  const NearPairs& pairs = *search;
   const std::vector<double> x = {1, 2, 3, 4, 1, -1, 1, -1, 1, 2, 4, 100};
   const MoranResult all = moran_index(pairs, 4.0, 4, x.data(), 4, 3);
   EXPECT_DOUBLE_EQ(90.0 / 16, all.weight_sum);
@@ -32,9 +33,9 @@ TEST(Moran, WorkedOutByHand) {
   EXPECT_DOUBLE_EQ(-0.5, three.expectation);
   EXPECT_DOUBLE_EQ(-1.0 / 28, three.index[0]);
   // No pair kept: no weights, no index.
-  NearPairs none;
-  ASSERT_TRUE(find_near_pairs(Points{line.data(), 4, 1}, 0.5, 100, none));
-  EXPECT_TRUE(std::isnan(moran_index(none, 2.0, 4, x.data(), 4, 1).index[0]));
+  const auto none = find_near_pairs(Points{line.data(), 4, 1}, 0.5, 100);
+  ASSERT_TRUE(none.ok());
+  EXPECT_TRUE(std::isnan(moran_index(*none, 2.0, 4, x.data(), 4, 1).index[0]));
 }
 
 // The weights are the near part of the Gower operator over 8t^2, so a

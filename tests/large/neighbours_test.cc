@@ -81,8 +81,9 @@ TEST(NearPairs, AreExactlyThePairsWithinTheLimit) {
       {"many", uniform_sites(24000, 1000, 1000, 5), 9},
   };
   for (const Case& c : cases) {
-    NearPairs found;
-    ASSERT_TRUE(find_near_pairs(points_of(c.sites), c.limit, 100'000'000, found)) << c.name;
+    const auto search = find_near_pairs(points_of(c.sites), c.limit, 100'000'000);
+    ASSERT_TRUE(search.ok()) << c.name;
+    const NearPairs& found = *search;
     std::string fault;
     const std::set<Pair> got = pairs_found(found, fault);
     EXPECT_EQ("", fault) << c.name;
@@ -95,13 +96,17 @@ TEST(NearPairs, AreExactlyThePairsWithinTheLimit) {
 
 TEST(NearPairs, GridAtItsSpacingKeepsItsFourNeighboursAndNoDiagonal) {
   const sites::Sites grid = sites::grid_sites(7, 5);
-  NearPairs found;
-  ASSERT_TRUE(find_near_pairs(points_of(grid), 1.0, 1000, found));
+  const auto search = find_near_pairs(points_of(grid), 1.0, 1000);
+  ASSERT_TRUE(search.ok());
+  const NearPairs& found = *search;
   EXPECT_EQ(7u * 4 + 5 * 6, found.pairs());
   const long interior = found.row_of[1 * 7 + 3];  // X = 4, Y = 2
   EXPECT_EQ(4u, found.start[interior + 1] - found.start[interior]);
   // Past the budget the search gives up rather than fill memory.
-  EXPECT_FALSE(find_near_pairs(points_of(grid), 1.0, 57, found));
+  const auto over = find_near_pairs(points_of(grid), 1.0, 57);
+  ASSERT_FALSE(over.ok());
+  EXPECT_EQ("the limit keeps more than 57 pairs of sites (distances up to the limit), too many for memory: choose a "
+            "lower limit", over.error());
 }
 
 TEST(SpanningTree, LongestEdgeIsPrimsOnTheWholeMatrix) {
@@ -133,14 +138,16 @@ TEST(SpanningTree, LongestEdgeIsPrimsOnTheWholeMatrix) {
       {"two sites", sites_of({0, 0, 3, 4}, 2)},
   };
   for (const Case& c : cases) {
-    double edge = -1;
-    ASSERT_TRUE(longest_tree_edge(points_of(c.sites), 10'000'000, edge)) << c.name;
-    EXPECT_EQ(sites::summarize_distances(c.sites).longest_tree_edge, edge) << c.name;
+    const auto edge = longest_tree_edge(points_of(c.sites), 10'000'000);
+    ASSERT_TRUE(edge.ok()) << c.name;
+    EXPECT_EQ(sites::summarize_distances(c.sites).longest_tree_edge, *edge) << c.name;
   }
-  double edge = -1;
-  ASSERT_TRUE(longest_tree_edge(points_of(sites_of({0, 1, 3, 7}, 1)), 100, edge));
-  EXPECT_EQ(4.0, edge);
-  EXPECT_FALSE(longest_tree_edge(points_of(sites_of(far_groups, 2)), 5000, edge));
+  const auto edge = longest_tree_edge(points_of(sites_of({0, 1, 3, 7}, 1)), 100);
+  ASSERT_TRUE(edge.ok());
+  EXPECT_EQ(4.0, *edge);
+  const auto over = longest_tree_edge(points_of(sites_of(far_groups, 2)), 5000);
+  ASSERT_FALSE(over.ok());
+  EXPECT_EQ("the sites lie in groups so far apart that linking them keeps more than 5000 pairs of sites", over.error());
 }
 
 }  // namespace

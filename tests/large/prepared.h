@@ -40,7 +40,7 @@ inline Prepared prepare(const sites::Sites& s, double limit = 0) {
   for (long i = 0; i < p.n; ++i) {
     for (int k = 0; k < p.p; ++k) p.ranged.push_back(p.x[static_cast<std::size_t>(k) * p.n + i]);
   }
-  find_near_pairs(Points{p.ranged.data(), p.n, p.p}, p.thresh, 1'000'000'000, p.pairs);
+  p.pairs = *find_near_pairs(Points{p.ranged.data(), p.n, p.p}, p.thresh, 1'000'000'000);
   return p;
 }
 

@@ -28,7 +28,7 @@ std::vector<std::string> canoco_lines(int n, int nvar) {
   }
   char dir[] = "/tmp/ortelix-canoco-XXXXXX";
   const std::string path = std::string(mkdtemp(dir)) + "/var.txt";
-  textio::open_unit(kVariableUnit, path, textio::Status::kNew);
+  textio::open_unit(kVariableUnit, path, textio::FileStatus::kNew);
   canocofree(n, 1, nvar, n, x.data(), 1, 0);
   textio::close_unit(kVariableUnit);
   std::ifstream in(path);

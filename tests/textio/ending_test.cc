@@ -75,7 +75,7 @@ const std::string kAbort = "signal " + std::to_string(SIGABRT);
 TEST(Ending, StopFlushesEveryUnitWithOrWithoutAMessage) {
   for (const char* message : {"", "msg"}) {
     Outcome o = run([&] {
-      open_unit(7, "rep.txt", Status::kNew);
+      open_unit(7, "rep.txt", FileStatus::kNew);
       write(7, "('FREE')");
       say(6, {"hello"});
       write(7, "(1X,3F5.0)", {1.0, 2.0});
@@ -93,7 +93,7 @@ TEST(Ending, StopFlushesEveryUnitWithOrWithoutAMessage) {
 TEST(Ending, RecordsLongerThanTheBufferKeepTheirOrder) {
   const auto values = [](int r) { return r < 40 ? 1200 : 30000; };
   Outcome o = run([&] {
-    open_unit(7, "rep.txt", Status::kNew);
+    open_unit(7, "rep.txt", FileStatus::kNew);
     for (int r = 0; r <= 40; ++r) {
       UnitWrite w(7, "(30000F10.5)");
       for (int i = 0; i < values(r); ++i) w.put(r + 0.5);
@@ -136,9 +136,9 @@ TEST(Ending, FailedOpensAndReadsGiveTheFourLineDiagnostic) {
   };
   for (const Case& c : cases) {
     Outcome o = run([&] {
-      open_unit(7, "rep.txt", Status::kNew);
+      open_unit(7, "rep.txt", FileStatus::kNew);
       write(7, "('kept')");
-      if (c.unit != kKeyboard) open_unit(c.unit, c.name, c.unit == 2 ? Status::kOld : Status::kNew);
+      if (c.unit != kKeyboard) open_unit(c.unit, c.name, c.unit == 2 ? FileStatus::kOld : FileStatus::kNew);
       std::int32_t i = 0;
       double r = 0;
       for (int k = 0; k < c.reads; ++k) c.kind == 'i' ? read(c.unit, {i}) : read(c.unit, {r});
@@ -159,7 +159,7 @@ TEST(Ending, FailedWritesEndTheRunInsteadOfAShortFile) {
     Outcome o = run([&] {
       rlimit small{200, 200};
       setrlimit(RLIMIT_FSIZE, &small);
-      open_unit(12, "big.txt", Status::kNew);
+      open_unit(12, "big.txt", FileStatus::kNew);
       for (int r = 0; r < 3; ++r) write(12, "(1X,8F12.6)", {1.0, 2.0, 3.0, 4.0, 5.0, 6.0, 7.0, 8.0});
       if (variant == 0) close_unit(12);
       variant == 1 ? stop() : stop("done");

@@ -1,0 +1,55 @@
+// A whole run on the library: the failures a user can act on, and a run
+// stopped from outside.
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "large/pcnm_run.h"
+#include "large/progress.h"
+#include "large/site_sets.h"
+
+namespace ortelix::large {
+namespace {
+
+// Asks every computation to stop at its first poll.
+class StopAtOnce : public Progress {
+ public:
+  bool cancelled() override { return true; }
+};
+
+TEST(RunPcnm, StopsWhenItsProgressSaysSo) {
+  StopAtOnce stop;
+  RunOptions options;
+  options.limit_mst = true;
+  const auto r = run_pcnm(uniform_sites(30000, 1000, 1000, 3), options, &stop);
+  ASSERT_FALSE(r.ok());
+  EXPECT_EQ("interrupted", r.error());
+}
+
+TEST(RunPcnm, RefusalsSayWhatToDo) {
+  RunOptions below;  // below every distance of a transect: every pair truncated
+  below.limit = 0.5;
+  below.count = 3;
+  const std::string all = "the limit yields 19 PCNM variables for 20 sites, as many as they allow: any regression on "
+                          "them fits perfectly (R-square = 1); a higher limit gives fewer";
+  for (Solver solver : {Solver::kAuto, Solver::kDense, Solver::kKrylov}) {
+    below.solver = solver;
+    const auto r = run_pcnm(sites::transect_sites(20), below, nullptr);
+    ASSERT_FALSE(r.ok());
+    EXPECT_EQ(all, r.error());
+  }
+  RunOptions tiny;  // every pair truncated, and 4t so small that (4t)^2 / 2 < 5e-7
+  tiny.limit = 1e-9;
+  const auto none = run_pcnm(sites::transect_sites(20), tiny, nullptr);
+  ASSERT_FALSE(none.ok());
+  EXPECT_EQ("no eigenvalue reaches 5e-7: the limit gives no PCNM variable; choose a higher limit", none.error());
+  RunOptions any;
+  any.limit = 100;
+  const auto two = run_pcnm(sites::transect_sites(2), any, nullptr);
+  ASSERT_FALSE(two.ok());
+  EXPECT_EQ("two sites give one PCNM variable whatever the limit, and any regression on it fits perfectly "
+            "(R-square = 1): PCNM variables need at least three sites", two.error());
+}
+
+}  // namespace
+}  // namespace ortelix::large
