@@ -10,7 +10,10 @@ Expected<ParsedLine> parse_line(std::span<const std::string> args, std::span<con
   bool options_ended = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
-    if (options_ended || arg == "-" || arg.empty() || arg[0] != '-') {
+    // No file, number or word is empty: an empty argument is a quoting
+    // slip ("$FILE" of an unset variable), not a choice.
+    if (arg.empty()) return fail("argument " + std::to_string(i + 1) + " is empty");
+    if (options_ended || arg == "-" || arg[0] != '-') {
       out.operands.push_back(arg);
       continue;
     }
@@ -37,12 +40,14 @@ Expected<ParsedLine> parse_line(std::span<const std::string> args, std::span<con
         return fail(std::string(spec->name) + (spec->values == 0 ? " takes no value" : " takes its values apart: " +
                                                                                         std::string(spec->name) + " A B"));
       }
+      if (attached.empty()) return fail(std::string(spec->name) + "= has no value");
       o.values.push_back(attached);
     } else {
       for (int v = 0; v < spec->values; ++v) {
         if (++i >= args.size()) {
           return fail(std::string(spec->name) + (spec->values == 1 ? " needs a value" : " needs two values"));
         }
+        if (args[i].empty()) return fail("argument " + std::to_string(i + 1) + " is empty");
         o.values.push_back(args[i]);
       }
     }

@@ -34,8 +34,9 @@ struct ParsedLine {
   std::vector<std::string> operands;
 };
 
-// Fails with a message for an unknown option, a missing value, or a value
-// given with '=' to an option that takes none or two.
+// Fails with a message for an unknown option, a missing value, a value
+// given with '=' to an option that takes none or two, or an empty
+// argument.
 Expected<ParsedLine> parse_line(std::span<const std::string> args, std::span<const OptionSpec> specs);
 
 // argv[1..argc-1].

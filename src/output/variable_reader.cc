@@ -1,5 +1,6 @@
 #include "output/variable_reader.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -15,9 +16,12 @@ using textio::is_blank_line;
 using textio::TextSource;
 using textio::without_carriage_return;
 
-// Values a file may announce at most: beyond this a count record is more
-// likely a mistake than a file, and its memory would not be reasonable.
-constexpr Index kMaxValues = Index{1} << 31;
+// Variables and values a file may announce at most: more than any program
+// writes (the variables of 10^6 sites by 100, say), and beyond them a count
+// record is more likely a mistake than a file, whose memory would not be
+// reasonable.
+constexpr Index kMaxVariables = 100'000;
+constexpr Index kMaxValues = 100'000'000;
 
 enum class Field { kValue, kOverflow, kForeign };
 
@@ -138,9 +142,10 @@ Status read_counts(TextSource& source, VariableFile& file, Index capacity) {
   if (file.n < 1 || file.n > capacity) {
     return fail(at_line(source, line, std::to_string(file.n) + " objects: expected 1 to " + std::to_string(capacity)));
   }
-  if (file.nvar < 1) {
+  if (file.nvar < 1 || file.nvar > kMaxVariables) {
     return fail(at_line(source, line, file.nvar == 0 ? std::string("the file holds no variables")
-                                                     : std::to_string(file.nvar) + " variables: expected at least 1"));
+                                                     : std::to_string(file.nvar) + " variables: expected 1 to " +
+                                                           std::to_string(kMaxVariables)));
   }
   if (file.n * file.nvar > kMaxValues) {
     return fail(at_line(source, line, std::to_string(file.n) + " objects of " + std::to_string(file.nvar) +
@@ -195,6 +200,10 @@ Expected<VariableFile> read_csv(const TextSource& source, Index capacity) {
   }
   file.nvar = static_cast<Index>(file.names.size());
   if (file.nvar == 0) return fail(at_line(source, 1, "the file holds no variables"));
+  if (file.nvar > kMaxVariables) {
+    return fail(at_line(source, 1, std::to_string(file.nvar) + " variables: expected 1 to " +
+                                       std::to_string(kMaxVariables)));
+  }
   bool pcnm = true;
   for (const std::string& name : file.names) pcnm = pcnm && name.starts_with("PCNM");
   file.kind = pcnm ? ReadKind::kPcnm : ReadKind::kUnnamed;
@@ -206,9 +215,10 @@ Expected<VariableFile> read_csv(const TextSource& source, Index capacity) {
       return fail(at_line(source, l + 1, std::to_string(f.size()) + " fields where the header names " +
                                              std::to_string(file.nvar + 1)));
     }
-    if (file.n == capacity) {
-      return fail(at_line(source, l + 1, "more than " + std::to_string(capacity) + " objects: expected 1 to " +
-                                             std::to_string(capacity)));
+    if (file.n == capacity || (file.n + 1) * file.nvar > kMaxValues) {
+      return fail(at_line(source, l + 1, "more than " + std::to_string(file.n) + " objects of " +
+                                             std::to_string(file.nvar) + " variables: expected at most " +
+                                             std::to_string(std::min(capacity, kMaxValues / file.nvar)) + " objects"));
     }
     for (Index j = 0; j < file.nvar; ++j) {
       double v = 0;

@@ -1,5 +1,6 @@
 #include "sites/site_files.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <string_view>
@@ -158,12 +159,11 @@ Expected<Sites> read_coordinates(TextSource& source, Index capacity, bool* heade
   sites.p = p;
   sites.n = n;
   sites.nsup = nsup;
-  sites.coords.assign(static_cast<std::size_t>(total) * p, 0.0);
-  std::vector<textio::Target> targets;
+  // Memory grows with what is read, not with what the header announces.
+  sites.coords.reserve(std::min(static_cast<std::size_t>(total) * p, source.size() / 2 + 1));
+  std::vector<double> row(static_cast<std::size_t>(p));
+  std::vector<textio::Target> targets(row.begin(), row.end());
   for (Index i = 0; i < total; ++i) {
-    targets.clear();
-    double* row = sites.coords.data() + static_cast<std::size_t>(i) * p;
-    for (int k = 0; k < p; ++k) targets.emplace_back(row[k]);
     auto which = [&] { return "site " + std::to_string(i + 1) + " of " + std::to_string(total); };
     if (auto r = source.read_record(targets, line); !r.ok()) {
       if (r.error().reason == "end of file") return fail(at_line(source, line, "the file ends before " + which()));
@@ -175,6 +175,7 @@ Expected<Sites> read_coordinates(TextSource& source, Index capacity, bool* heade
                             which() + ": coordinate " + std::to_string(k + 1) + " is not a finite number"));
       }
     }
+    sites.coords.insert(sites.coords.end(), row.begin(), row.end());
   }
   return sites;
 }

@@ -29,6 +29,8 @@ class TextSource {
 
   const std::string& name() const { return name_; }
   std::size_t line_count() const { return starts_.size(); }
+  // Characters in all.
+  std::size_t size() const { return stream_.text().size(); }
   // 0-based; without its line feed (a carriage return stays).
   std::string_view line(std::size_t i) const;
   // The line the next record starts on, 0-based.

@@ -60,6 +60,8 @@ TEST(CommandLine, PcnmSpellings) {
       {{"--grid", "3"}, "!--grid needs two values"},
       {{"--grid=3", "2"}, "!--grid takes its values apart: --grid A B"},
       {{"--quiet=yes"}, "!--quiet takes no value"},
+      {{"s", "--limit", "1", "-o", "v", "--report", ""}, "!argument 7 is empty"},  // "$REPORT" unset
+      {{"s", "--limit", "1", "-o", "v", "--report="}, "!--report= has no value"},
       {{"--limit", "0", "s", "-o", "v"}, "!--limit: '0' is neither a positive number nor 'mst'"},
       {{"--limit", "inf", "s", "-o", "v"}, "!--limit: 'inf' is neither a positive number nor 'mst'"},
       {{"--limit", "1e999", "s", "-o", "v"}, "!--limit: '1e999' is neither a positive number nor 'mst'"},
