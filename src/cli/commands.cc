@@ -17,7 +17,9 @@ const OptionSpec kGrid{"--grid", "", 2};
 // --transect and --grid, and a sites file as an operand: exactly one.
 class SiteChoice {
  public:
-  explicit SiteChoice(Index capacity) : capacity_(capacity) {}
+  // `sources` names them in messages: "a file, --transect or --grid".
+  SiteChoice(Index capacity, const char* sources = "a file, --transect or --grid")
+      : capacity_(capacity), sources_(sources) {}
 
   // Takes a design option; false when `o` is none.
   Expected<bool> option(const Occurrence& o) {
@@ -49,6 +51,13 @@ class SiteChoice {
     return {};
   }
 
+  Status pairs(const std::string& path) {
+    if (source_.kind != SiteSource::Kind::kNone) return fail(one_source());
+    source_.kind = SiteSource::Kind::kPairs;
+    source_.path = path;
+    return {};
+  }
+
   Expected<SiteSource> result(const char* file_word) const {
     if (source_.kind == SiteSource::Kind::kNone) {
       return fail(std::string("no sites: give ") + file_word + ", --transect N or --grid ROWS COLS");
@@ -57,20 +66,44 @@ class SiteChoice {
   }
 
  private:
-  static std::string one_source() { return "give one source of sites: a file, --transect or --grid"; }
+  std::string one_source() const { return std::string("give one source of sites: ") + sources_; }
 
   Index capacity_;
+  const char* sources_;
   SiteSource source_;
 };
 
+// "mst", "2.5", or a list of them: "mst,2.5,10".
+Expected<std::vector<large::Limit>> parse_limits(const std::string& text) {
+  std::vector<large::Limit> limits;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t comma = text.find(',', start);
+    const std::string item = text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+    large::Limit l;
+    l.mst = item == "mst";
+    if (!l.mst && !parse_positive(item, l.value)) {
+      return fail("--limit: '" + item + "' is neither a positive number nor 'mst'");
+    }
+    for (const large::Limit& before : limits) {
+      if (before.mst == l.mst && before.value == l.value) return fail("--limit: '" + item + "' is given twice");
+    }
+    limits.push_back(l);
+    if (comma == std::string::npos) return limits;
+    start = comma + 1;
+  }
+}
+
 }  // namespace
 
-Expected<sites::Sites> load_sites(const SiteSource& source, Index capacity) {
+Expected<sites::Sites> load_sites(const SiteSource& source, Index capacity, bool longlat) {
   switch (source.kind) {
-    case SiteSource::Kind::kFile: return sites::read_sites_file(source.path, capacity);
+    case SiteSource::Kind::kFile:
+      return longlat ? sites::read_longlat_file(source.path, capacity) : sites::read_sites_file(source.path, capacity);
     case SiteSource::Kind::kTransect: return sites::transect_sites(source.first);
     case SiteSource::Kind::kGrid: return sites::grid_sites(source.first, source.second);
-    case SiteSource::Kind::kNone: break;
+    case SiteSource::Kind::kNone:
+    case SiteSource::Kind::kPairs: break;
   }
   return fail("no sites");
 }
@@ -176,11 +209,15 @@ Expected<PcnmCommand> parse_pcnm_command(const std::vector<std::string>& args) {
                                 OptionSpec{"--format", "", 1},
                                 OptionSpec{"--output", "-o", 1},
                                 OptionSpec{"--report", "", 1},
-                                OptionSpec{"--solver", "", 1}};
+                                OptionSpec{"--solver", "", 1},
+                                OptionSpec{"--longlat", "", 0},
+                                OptionSpec{"--distances", "", 1},
+                                OptionSpec{"--predict", "", 1},
+                                OptionSpec{"--predicted", "", 1}};
   auto line = parse_line(args, specs);
   if (!line.ok()) return fail(line.error());
   PcnmCommand c;
-  SiteChoice choice(sites::kLargeCapacity);
+  SiteChoice choice(sites::kLargeCapacity, "a file, --transect, --grid or --distances");
   bool have_limit = false;
   for (const Occurrence& o : line->options) {
     const std::string& value = o.values.empty() ? std::string() : o.values[0];
@@ -192,10 +229,15 @@ Expected<PcnmCommand> parse_pcnm_command(const std::vector<std::string>& args) {
     if (o.name == "--report") c.report = value;
     if (o.name == "--limit") {
       have_limit = true;
-      c.run.limit_mst = value == "mst";
-      if (!c.run.limit_mst && !parse_positive(value, c.run.limit)) {
-        return fail("--limit: '" + value + "' is neither a positive number nor 'mst'");
-      }
+      auto limits = parse_limits(value);
+      if (!limits.ok()) return fail(limits.error());
+      c.run.limits = *limits;
+    }
+    if (o.name == "--longlat") c.longlat = true;
+    if (o.name == "--predict") c.predict = value;
+    if (o.name == "--predicted") c.predicted = value;
+    if (o.name == "--distances") {
+      if (Status st = choice.pairs(value); !st.ok()) return fail(st.error());
     }
     if (o.name == "--count" && !parse_count(value, sites::kLargeCapacity, c.run.count)) {
       return fail("--count: '" + value + "' is not a whole number from 1");
@@ -220,10 +262,21 @@ Expected<PcnmCommand> parse_pcnm_command(const std::vector<std::string>& args) {
     if (Status s = choice.file(operand); !s.ok()) return fail(s.error());
   }
   auto source = choice.result("SITES");
-  if (!source.ok()) return fail(source.error());
+  if (!source.ok()) return fail("no sites: give SITES, --transect N, --grid ROWS COLS or --distances PAIRS");
   c.sites = *source;
   if (!have_limit) return fail("no truncation limit: --limit L or --limit mst");
   if (c.out.empty()) return fail("no output: -o VARFILE");
+  if (c.predict.empty() != c.predicted.empty()) {
+    return fail(c.predict.empty() ? "--predicted needs --predict NEWSITES" : "--predict needs --predicted NEWFILE");
+  }
+  if (c.sites.kind == SiteSource::Kind::kPairs) {
+    if (c.longlat) return fail("--longlat and --distances: the distances are given, there are no positions");
+    if (!c.predict.empty()) {
+      return fail("--predict does not apply to --distances: new sites have no distances to the sites of the "
+                  "analysis");
+    }
+  }
+  if (c.sites.path == "-" && c.predict == "-") return fail("SITES and NEWSITES cannot both be standard input");
   return c;
 }
 

@@ -17,13 +17,14 @@ namespace ortelix::cli {
 // Where the sites come from: a file ("-" for standard input), or a design
 // that the dialogue program generates.
 struct SiteSource {
-  enum class Kind { kNone, kFile, kTransect, kGrid } kind = Kind::kNone;
+  enum class Kind { kNone, kFile, kTransect, kGrid, kPairs } kind = Kind::kNone;
   std::string path;
   Index first = 0, second = 0;  // N, or ROWS and COLS
 };
 
 // The sites of a source: read, or generated. Errors name the file and line.
-Expected<sites::Sites> load_sites(const SiteSource& source, Index capacity);
+// With `longlat`, the positions are longitudes and latitudes.
+Expected<sites::Sites> load_sites(const SiteSource& source, Index capacity, bool longlat = false);
 
 struct ThresholdCommand {
   bool help = false, version = false;
@@ -43,10 +44,12 @@ struct MapCommand {
 struct PcnmCommand {
   bool help = false, version = false;
   bool quiet = false;
-  SiteSource sites;
-  large::RunOptions run;
+  SiteSource sites;       // kPairs: --distances
+  bool longlat = false;   // longitudes and latitudes, distances in km
+  large::RunOptions run;  // limits in the order given
   output::Layout layout = output::Layout::kCsv;
   std::string out, report;
+  std::string predict, predicted;  // new sites and their values
 };
 
 // Fail with the message of a usage error (exit status 2).

@@ -22,8 +22,8 @@ struct PointsAdaptor {
   }
 };
 
-// Squared distances summed in coordinate order, as `distance` does before
-// its root; searches still check every candidate with `distance` itself.
+// Squared distances summed in coordinate order; searches check every
+// candidate with the metric's exact distance.
 using KdTree =
     nanoflann::KDTreeSingleIndexAdaptor<nanoflann::L2_Simple_Adaptor<double, PointsAdaptor>, PointsAdaptor, -1,
                                         std::uint32_t>;
@@ -31,10 +31,5 @@ using KdTree =
 // A few points per leaf: radius searches over small neighbourhoods visit
 // few leaves that hold nothing of use.
 constexpr std::size_t kLeafSize = 12;
-
-// The squared radius to search with for pairs at most `limit` apart: a
-// hair more, so that no pair at the limit is lost to the library's own
-// comparisons.
-inline double search_radius_squared(double limit) { return limit * limit * (1 + 1e-9) + 1e-300; }
 
 }  // namespace ortelix::large

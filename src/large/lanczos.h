@@ -19,6 +19,7 @@ struct LeadingPairs {
   int degree = 1;               // of the polynomial filter (1: none)
   double cut = 0;               // the filter damps [lower, cut]
   double largest_residual = 0;  // max over the pairs of ||G v - lambda v||
+  std::string method = "implicitly restarted Lanczos (Spectra)";  // for the report
 };
 
 // The k largest eigenvalues of `op` (1 <= k <= n - 2) and their

@@ -23,7 +23,8 @@ struct Part {
 
 }  // namespace
 
-Expected<NearPairs> find_near_pairs(const Points& pts, double limit, std::uint64_t max_pairs, Progress* progress) {
+Expected<NearPairs> find_near_pairs(const Points& pts, const Metric& metric, double limit, std::uint64_t max_pairs,
+                                    Progress* progress) {
   const Index n = pts.n;
   PointsAdaptor adaptor{pts};
   KdTree tree(pts.p, adaptor, nanoflann::KDTreeSingleIndexAdaptorParams(kLeafSize));
@@ -35,7 +36,7 @@ Expected<NearPairs> find_near_pairs(const Points& pts, double limit, std::uint64
   out.row_of.resize(static_cast<std::size_t>(n));
   for (Index r = 0; r < n; ++r) out.row_of[out.order[r]] = static_cast<std::uint32_t>(r);
 
-  const double radius = search_radius_squared(limit);
+  const double radius = metric.search_radius_squared(limit);
   const std::uint64_t max_entries = 2 * max_pairs;
   std::atomic<std::uint64_t> entries{0};
   std::atomic<bool> too_many{false};  // or cancelled: either way the search stops
@@ -56,7 +57,7 @@ Expected<NearPairs> find_near_pairs(const Points& pts, double limit, std::uint64
       row.clear();
       for (const auto& [other, ignored] : found) {
         if (other == site) continue;
-        const double d = distance(pts, site, other);
+        const double d = metric.distance(site, other);
         if (d <= limit) row.emplace_back(out.row_of[other], d);
       }
       std::sort(row.begin(), row.end());
@@ -91,6 +92,68 @@ Expected<NearPairs> find_near_pairs(const Points& pts, double limit, std::uint64
   out.dist = std::move(parts[0].dist);
   out.column.insert(out.column.end(), parts[1].column.begin(), parts[1].column.end());
   out.dist.insert(out.dist.end(), parts[1].dist.begin(), parts[1].dist.end());
+  return out;
+}
+
+NearPairs pairs_from_list(Index n, const std::vector<Index>& first, const std::vector<Index>& second,
+                          const std::vector<double>& dist, double limit) {
+  NearPairs out;
+  out.n = n;
+  out.order.resize(static_cast<std::size_t>(n));
+  for (Index i = 0; i < n; ++i) out.order[i] = static_cast<std::uint32_t>(i);
+  out.row_of = out.order;
+  std::vector<std::uint64_t> count(static_cast<std::size_t>(n) + 1, 0);
+  for (std::size_t k = 0; k < dist.size(); ++k) {
+    if (dist[k] <= limit) {
+      ++count[first[k] + 1];
+      ++count[second[k] + 1];
+    }
+  }
+  out.start.assign(count.size(), 0);
+  for (Index i = 0; i < n; ++i) out.start[i + 1] = out.start[i] + count[i + 1];
+  out.column.resize(out.start[n]);
+  out.dist.resize(out.start[n]);
+  std::vector<std::uint64_t> next(out.start.begin(), out.start.end() - 1);
+  for (std::size_t k = 0; k < dist.size(); ++k) {
+    if (dist[k] > limit) continue;
+    for (const auto [a, b] : {std::pair{first[k], second[k]}, std::pair{second[k], first[k]}}) {
+      out.column[next[a]] = static_cast<std::uint32_t>(b);
+      out.dist[next[a]++] = dist[k];
+    }
+  }
+  // Within a row, pairs in increasing column order, as the tree gives them.
+  std::vector<std::pair<std::uint32_t, double>> row;
+  for (Index r = 0; r < n; ++r) {
+    row.clear();
+    for (std::uint64_t k = out.start[r]; k < out.start[r + 1]; ++k) row.emplace_back(out.column[k], out.dist[k]);
+    std::sort(row.begin(), row.end());
+    for (std::size_t k = 0; k < row.size(); ++k) {
+      out.column[out.start[r] + k] = row[k].first;
+      out.dist[out.start[r] + k] = row[k].second;
+    }
+  }
+  return out;
+}
+
+}  // namespace ortelix::large
+
+namespace ortelix::large {
+
+NearPairs NearPairs::within(double limit) const {
+  NearPairs out;
+  out.n = n;
+  out.order = order;
+  out.row_of = row_of;
+  out.start.assign(start.size(), 0);
+  for (Index r = 0; r < n; ++r) {
+    for (std::uint64_t k = start[r]; k < start[r + 1]; ++k) {
+      if (dist[k] <= limit) {
+        out.column.push_back(column[k]);
+        out.dist.push_back(dist[k]);
+      }
+    }
+    out.start[r + 1] = out.column.size();
+  }
   return out;
 }
 

@@ -18,6 +18,80 @@ void line(textio::RecordSink& sink, const std::string& label, const std::string&
   sink.record(text + value);
 }
 
+std::string runs(const std::vector<std::pair<Index, Index>>& clusters) {
+  if (clusters.empty()) return "none";
+  std::string text;
+  for (const auto& [first, last] : clusters) {
+    text += (text.empty() ? "" : ", ") + std::to_string(first + 1) + "-" + std::to_string(last);
+  }
+  return text + " (axes whose eigenvalues are equal within 1e-9 of the largest)";
+}
+
+void scale(textio::RecordSink& sink, const ReportContext& context, const RunResult& r, const ScaleResult& s) {
+  const Index ntot = r.n + r.nsup;
+  const Geometry::Kind kind = r.geometry->kind();
+  const char* unit = kind == Geometry::Kind::kLongLat ? " km" : "";
+  line(sink, "Truncation limit:",
+       exact_number(s.limit) + unit + (s.limit_mst ? " (the longest edge of a minimum spanning tree)" : ""));
+  if (kind == Geometry::Kind::kEuclidean) {
+    line(sink, "Limit in ranged units:", exact_number(s.thresh) + " (limit / divisor + 1e-10f)");
+    line(sink, "Far pairs become:", exact_number(pcnm::far_distance(s.thresh)) + " (4 times the limit, in ranged units)");
+  } else {
+    line(sink, "Far pairs become:", exact_number(pcnm::far_distance(s.thresh)) + unit + " (4 times the limit)");
+  }
+  const std::uint64_t all_pairs = static_cast<std::uint64_t>(ntot) * static_cast<std::uint64_t>(ntot - 1) / 2;
+  line(sink, "Pairs kept:", std::to_string(s.near_pairs) + " of " + std::to_string(all_pairs));
+  if (s.dense) {
+    line(sink, "Eigen-solver:", "Householder reduction and QL iteration, all " + std::to_string(ntot) + " eigenvalues");
+    line(sink, "Sum of positive eigenvalues:", exact_number(s.positive_sum));
+    line(sink, "Sum of negative eigenvalues:", exact_number(s.negative_sum));
+    line(sink, "Trace of Gower-centred matrix:", exact_number(s.trace));
+  } else {
+    line(sink, "Eigen-solver:", s.krylov.method + ", the " + std::to_string(s.eigenvalues.size()) +
+                                    " largest eigenvalues");
+    if (s.krylov.degree > 1) {
+      line(sink, "Filter:", "Chebyshev polynomial of degree " + std::to_string(s.krylov.degree) + ", damping up to " +
+                                exact_number(s.krylov.cut));
+    }
+    line(sink, "Products with the matrix:", std::to_string(s.krylov.products));
+    const double top = std::fabs(s.eigenvalues.empty() ? 1.0 : s.eigenvalues.front());
+    line(sink, "Largest residual:", exact_number(s.krylov.largest_residual / top) +
+                                        " (||G v - lambda v|| over the largest eigenvalue)");
+  }
+  line(sink, "Positive eigenvalues:",
+       std::to_string(s.npcnm) + (s.dense ? "" : " of those computed") + " (at least 5e-7)");
+  line(sink, "Equal eigenvalues:", runs(s.clusters));
+  if (s.count_raised_to > 0) {
+    line(sink, "Count raised:", "to " + std::to_string(s.count_raised_to) +
+                                    ", so that no run of equal eigenvalues is cut");
+  }
+  if (s.correlation_checked) {
+    line(sink, "Largest absolute correlation:",
+         exact_number(s.largest_correlation) + " (between two variables, over the sites of the analysis)");
+  }
+  line(sink, "Moran's I expectation:", exact_number(s.moran_expectation) + " (-1 / (n - 1))");
+  line(sink, "Variables written:", std::to_string(s.written_axes.size()) + " to " + context.variable_file);
+  sink.record("");
+  sink.record("axis eigenvalue moran_i written");
+  std::size_t next = 0;
+  for (std::size_t j = 0; j < s.eigenvalues.size(); ++j) {
+    std::string text = std::to_string(j + 1) + " " + exact_number(s.eigenvalues[j]);
+    if (j < s.moran.size()) {
+      const bool written = next < s.written_axes.size() && s.written_axes[next] == static_cast<Index>(j + 1);
+      std::string name;
+      if (written) {
+        const std::size_t column = static_cast<std::size_t>(s.first_column) + next;
+        name = column < context.column_names.size() ? " " + context.column_names[column] : "";
+        ++next;
+      }
+      text += " " + number(s.moran[j]) + (written ? " yes" + name : " no");
+    } else {
+      text += " - -";
+    }
+    sink.record(text);
+  }
+}
+
 }  // namespace
 
 void write_report(textio::RecordSink& sink, const ReportContext& context, const RunResult& r) {
@@ -27,54 +101,34 @@ void write_report(textio::RecordSink& sink, const ReportContext& context, const 
   std::string sites = std::to_string(ntot);
   if (r.nsup > 0) sites += " (" + std::to_string(r.n) + " of the analysis, " + std::to_string(r.nsup) + " supplementary)";
   line(sink, "Sites:", sites);
-  line(sink, "Coordinates per site:", std::to_string(r.p));
-  line(sink, "Ranging divisor:", exact_number(r.rangmax) + " (the largest range times 0.1f)");
-  line(sink, "Truncation limit:",
-       exact_number(r.limit) + (context.limit_mst ? " (the longest edge of a minimum spanning tree)" : ""));
-  line(sink, "Limit in ranged units:", exact_number(r.thresh) + " (limit / divisor + 1e-10f)");
-  line(sink, "Far pairs become:", exact_number(pcnm::far_distance(r.thresh)) + " (4 times the limit, in ranged units)");
-  const std::uint64_t all_pairs = static_cast<std::uint64_t>(ntot) * static_cast<std::uint64_t>(ntot - 1) / 2;
-  line(sink, "Pairs kept:", std::to_string(r.near_pairs) + " of " + std::to_string(all_pairs));
-  if (r.dense) {
-    line(sink, "Eigen-solver:", "Householder reduction and QL iteration, all " + std::to_string(ntot) + " eigenvalues");
-    line(sink, "Sum of positive eigenvalues:", exact_number(r.positive_sum));
-    line(sink, "Sum of negative eigenvalues:", exact_number(r.negative_sum));
-    line(sink, "Trace of Gower-centred matrix:", exact_number(r.trace));
-  } else {
-    std::string solver = "implicitly restarted Lanczos (Spectra), the " + std::to_string(r.eigenvalues.size()) +
-                         " largest eigenvalues";
-    line(sink, "Eigen-solver:", solver);
-    if (r.krylov.degree > 1) {
-      line(sink, "Filter:", "Chebyshev polynomial of degree " + std::to_string(r.krylov.degree) + ", damping up to " +
-                                exact_number(r.krylov.cut));
-    }
-    line(sink, "Products with the matrix:", std::to_string(r.krylov.products));
-    const double scale = std::fabs(r.eigenvalues.empty() ? 1.0 : r.eigenvalues.front());
-    line(sink, "Largest residual:", exact_number(r.krylov.largest_residual / scale) +
-                                        " (||G v - lambda v|| over the largest eigenvalue)");
+  switch (r.geometry->kind()) {
+    case Geometry::Kind::kEuclidean:
+      line(sink, "Coordinates per site:", std::to_string(r.p));
+      line(sink, "Ranging divisor:", exact_number(r.rangmax) + " (the largest range times 0.1f)");
+      break;
+    case Geometry::Kind::kLongLat:
+      line(sink, "Distances:", "great circles (haversine) in km on a sphere of radius " +
+                                   exact_number(kEarthRadiusKm) + " km, between longitudes and latitudes; no ranging");
+      break;
+    case Geometry::Kind::kPairs:
+      line(sink, "Distances:", "as listed pair by pair, in the units of the list; pairs not listed are far; no ranging");
+      break;
   }
-  line(sink, "Positive eigenvalues:",
-       std::to_string(r.npcnm) + (r.dense ? "" : " of those computed") + " (at least 5e-7)");
-  if (r.correlation_checked) {
-    line(sink, "Largest absolute correlation:",
-         exact_number(r.largest_correlation) + " (between two variables, over the sites of the analysis)");
+  if (r.scales.size() > 1) line(sink, "Limits:", std::to_string(r.scales.size()) + ", each with its own section");
+  line(sink, "Variables written:", std::to_string(r.columns()) + " to " + context.variable_file);
+  if (!context.predicted_file.empty()) {
+    line(sink, "New sites:", std::to_string(context.predicted_sites) + ", their values written to " +
+                                 context.predicted_file);
   }
-  line(sink, "Moran's I expectation:", exact_number(r.moran_expectation) + " (-1 / (n - 1))");
-  line(sink, "Variables written:", std::to_string(r.written_axes.size()) + " to " + context.variable_file);
   line(sink, "Signs:", "each variable is positive at the first site where its magnitude is largest");
-  sink.record("");
-  sink.record("axis eigenvalue moran_i written");
-  std::size_t next_written = 0;
-  for (std::size_t j = 0; j < r.eigenvalues.size(); ++j) {
-    std::string text = std::to_string(j + 1) + " " + exact_number(r.eigenvalues[j]);
-    if (j < r.moran.size()) {
-      const bool written = next_written < r.written_axes.size() && r.written_axes[next_written] == static_cast<Index>(j + 1);
-      if (written) ++next_written;
-      text += " " + number(r.moran[j]) + (written ? " yes" : " no");
-    } else {
-      text += " - -";
+  for (const std::string& note : r.notes) line(sink, "Note:", note);
+  for (std::size_t k = 0; k < r.scales.size(); ++k) {
+    sink.record("");
+    if (r.scales.size() > 1) {
+      sink.record("Limit " + std::to_string(k + 1) + " of " + std::to_string(r.scales.size()));
+      sink.record("");
     }
-    sink.record(text);
+    scale(sink, context, r, r.scales[k]);
   }
 }
 

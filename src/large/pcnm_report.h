@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "large/pcnm_run.h"
 #include "textio/record_sink.h"
@@ -11,13 +12,16 @@ namespace ortelix::large {
 struct ReportContext {
   std::string version;
   std::string sites;  // where the sites came from: a file name, "--grid 3 2"
-  bool limit_mst = false;
   std::string variable_file;
+  std::vector<std::string> column_names;  // of the written variables, as in the CSV
+  std::string predicted_file;             // empty: no new sites
+  Index predicted_sites = 0;
 };
 
-// Everything the run decided, then one line per eigenvalue computed: its
-// axis, its value, and for the PCNM variables their Moran's I and whether
-// they were written. Numbers carry every digit it takes to read them back.
+// Everything the run decided, then, limit by limit, one line per eigenvalue
+// computed: its axis, its value, and for the PCNM variables their Moran's
+// I, whether they were written and under which name. Numbers carry every
+// digit it takes to read them back.
 void write_report(textio::RecordSink& sink, const ReportContext& context, const RunResult& result);
 
 }  // namespace ortelix::large

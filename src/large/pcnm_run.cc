@@ -2,10 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 #include <Eigen/Core>
 
-#include "coords/coords.h"
+#include "large/clusters.h"
 #include "large/gower_operator.h"
 #include "large/moran.h"
 #include "large/near_pairs.h"
@@ -93,160 +94,305 @@ std::string too_many_variables(Index npcnm, Index ntot) {
 
 const char kNoVariable[] = "no eigenvalue reaches 5e-7: the limit gives no PCNM variable; choose a higher limit";
 
-Expected<RunResult> run(const sites::Sites& sites, const RunOptions& options, Progress* progress) {
-  const Index ntot = sites.total(), n = sites.n;
-  const int p = sites.p;
-  RunResult result;
-  result.n = n;
-  result.nsup = sites.nsup;
-  result.p = p;
-  if (ntot < 2) return fail("a single site has no distances to truncate");
-  if (sites.nsup > 0 && n < 2) {
-    return fail("PCNM variables with supplementary sites need at least two sites in the analysis");
+// Eigenvectors beyond the K wanted that the Krylov solver computes, to see
+// whether the K-th eigenvalue's cluster goes on past it.
+constexpr Index kGuard = 4;
+
+// The buffers of the dense decomposition, shared by the limits of a run.
+struct Dense {
+  std::vector<double> d, vars;
+};
+
+// Gower's formula for a new point z needs, per variable v of eigenvalue
+// lambda, the constant sum over the sites of v_i times the mean of row i
+// of the transformed matrix A. A row's mean is its near pairs' values and
+// the far value f for every other site but itself.
+std::vector<double> row_means(const NearPairs& pairs, double far_value) {
+  const Index ntot = pairs.n;
+  std::vector<double> mean(static_cast<std::size_t>(ntot));
+  for (Index r = 0; r < ntot; ++r) {
+    double sum = 0;
+    const std::uint64_t degree = pairs.start[r + 1] - pairs.start[r];
+    for (std::uint64_t k = pairs.start[r]; k < pairs.start[r + 1]; ++k) sum += pcnm::transformed(pairs.dist[k]);
+    sum += static_cast<double>(ntot - 1 - static_cast<Index>(degree)) * far_value;
+    mean[pairs.order[r]] = sum / static_cast<double>(ntot);
+  }
+  return mean;
+}
+
+class Runner {
+ public:
+  Runner(std::shared_ptr<const Geometry> geometry, const RunOptions& options, Progress* progress)
+      : g_(*geometry), options_(options), progress_(progress) {
+    result_.geometry = std::move(geometry);
   }
 
-  // The dialogue program's ranging, column by column as it stores x.
-  std::vector<double> x(static_cast<std::size_t>(ntot) * p);
-  for (Index i = 0; i < ntot; ++i) {
-    for (int k = 0; k < p; ++k) x[static_cast<std::size_t>(k) * ntot + i] = sites.at(i, k);
-  }
-  std::vector<double> vmin(static_cast<std::size_t>(p)), vmax(static_cast<std::size_t>(p));
-  result.rangmax = coords::range_coordinates(ntot, p, ntot, x.data(), vmin.data(), vmax.data(), true);
-  if (result.rangmax == 0) return fail("all the sites have the same coordinates: no spatial variables can be built");
-  if (!std::isfinite(result.rangmax)) {
-    return fail("the coordinates span a range beyond the largest double: no distances can be computed");
-  }
-
-  if (options.limit_mst) {
-    const Points raw{sites.coords.data(), ntot, p};
-    const Expected<double> edge = longest_tree_edge(raw, options.max_pairs, progress);
-    if (!edge.ok()) return fail("--limit mst: " + edge.error() + "; give a --limit");
-    result.limit = *edge;
-    if (!std::isfinite(result.limit)) {
-      return fail("--limit mst: the distances between the sites are too large to compute; give a --limit");
+  Expected<RunResult> run() {
+    const Index ntot = g_.total(), n = g_.n();
+    result_.n = n;
+    result_.nsup = g_.nsup();
+    result_.p = g_.p();
+    result_.rangmax = g_.rangmax();
+    result_.ld = ntot;
+    if (ntot < 2) return fail("a single site has no distances to truncate");
+    if (g_.nsup() > 0 && n < 2) {
+      return fail("PCNM variables with supplementary sites need at least two sites in the analysis");
     }
-  } else {
-    result.limit = options.limit;
-  }
-  result.thresh = pcnm::internal_limit(result.limit, result.rangmax);
+    if (options_.limits.empty()) return fail("no truncation limit");
 
-  std::vector<double> ranged(static_cast<std::size_t>(ntot) * p);
-  for (Index i = 0; i < ntot; ++i) {
-    for (int k = 0; k < p; ++k) ranged[static_cast<std::size_t>(i) * p + k] = x[static_cast<std::size_t>(k) * ntot + i];
-  }
-  if (progress) progress->stage("near pairs");
-  Expected<NearPairs> found = find_near_pairs(Points{ranged.data(), ntot, p}, result.thresh, options.max_pairs, progress);
-  if (!found.ok()) return fail(found.error());
-  const NearPairs pairs = std::move(*found);
-  result.near_pairs = pairs.pairs();
-  if (result.near_pairs == 0) {
-    // Every distance is truncated: the centred matrix is the constant f of
-    // every pair times the centring projector, n - 1 equal eigenvalues
-    // -f and a zero. The PCNM variables would be any basis of a space the
-    // data do not shape, and an iterative solver cannot even find one.
-    const double equal = -pcnm::transformed(pcnm::far_distance(result.thresh));
-    return fail(equal >= pcnm::kPositive ? too_many_variables(ntot - 1, ntot) : std::string(kNoVariable));
-  }
-
-  const int threads = pcnm::usable_processors() >= 2 ? 2 : 1;
-  result.dense = use_dense(options, ntot);
-  // Principal coordinates, column j for axis j + 1, site i at row i.
-  std::vector<double> vars, d;
-  if (result.dense) {
-    if (progress) progress->stage("eigen-decomposition");
-    const std::size_t square = static_cast<std::size_t>(ntot) * ntot;
-    d.resize(square);
-    vars.resize(square);
-    std::vector<double> eigval(ntot), offdiag(ntot), colmean(ntot), work(ntot);
-    std::vector<Index> iord(ntot);
-    pcnm::compute_distances(x.data(), ntot, p, ntot, d.data());
-    pcnm::truncate_distances(d.data(), ntot, ntot, result.thresh);
-    const Expected<pcnm::PcoaResult> r = pcnm::pcoa(ntot, ntot, iord.data(), d.data(), eigval.data(),
-                                                    offdiag.data(), vars.data(), colmean.data(), work.data());
-    if (!r.ok()) return fail("the eigen-decomposition did not converge (" + r.error() + ")");
-    result.eigenvalues = eigval;
-    result.npcnm = r->npcnm;
-    result.positive_sum = r->positive_sum;
-    result.negative_sum = r->negative_sum;
-    result.trace = r->trace;
-  } else {
-    const TruncatedGower op(pairs, result.thresh, threads);
-    if (auto err = leading_eigenpairs(op, op.lower_bound(), op.upper_bound(), static_cast<int>(options.count),
-                                      result.krylov, progress)) {
-      return fail(*err);
+    // The limits, the spanning tree's computed once.
+    std::optional<double> tree;
+    std::vector<double> limits;
+    for (const Limit& l : options_.limits) {
+      if (l.mst && !tree) {
+        const Expected<double> edge = g_.tree_limit(options_.max_pairs, progress_);
+        if (!edge.ok()) return fail("--limit mst: " + edge.error() + "; give a --limit");
+        tree = *edge;
+      }
+      limits.push_back(l.mst ? *tree : l.value);
     }
-    result.eigenvalues = result.krylov.values;
-    result.npcnm = pcnm::positive_count(result.eigenvalues.data(), static_cast<Index>(result.eigenvalues.size()));
-    const Index k = options.count;
-    vars.resize(static_cast<std::size_t>(ntot) * k);
+    // The near pairs of the widest limit hold those of every other.
+    double widest = 0;
+    for (double l : limits) widest = std::max(widest, g_.internal_limit(l));
+    if (progress_) progress_->stage("near pairs");
+    Expected<NearPairs> all = g_.near_pairs(widest, options_.max_pairs, progress_);
+    if (!all.ok()) return fail(all.error());
+
+    dense_ = use_dense(options_, ntot);
+    if (dense_) {
+      const std::size_t square = static_cast<std::size_t>(ntot) * static_cast<std::size_t>(ntot);
+      buffers_.d.resize(square);
+      buffers_.vars.resize(square);
+      g_.dense_distances(buffers_.d.data());
+    }
+    for (std::size_t j = 0; j < limits.size(); ++j) {
+      const double thresh = g_.internal_limit(limits[j]);
+      const NearPairs pairs = thresh >= widest ? std::move(*all) : all->within(thresh);
+      Status s = scale(options_.limits[j].mst, limits[j], thresh, pairs);
+      if (!s.ok()) {
+        if (limits.size() == 1) return fail(s.error());
+        return fail("at the limit " + textio::exact_number(limits[j]) + ": " + s.error());
+      }
+    }
+    return std::move(result_);
+  }
+
+ private:
+  // The principal coordinates in `vars` (column j for axis j + 1, site i at
+  // row i): the dense decomposition's own buffer, or the Krylov solver's.
+  Status eigen(ScaleResult& s, const NearPairs& pairs, std::vector<double>*& vars) {
+    const Index ntot = g_.total();
+    if (dense_) {
+      if (progress_) progress_->stage("eigen-decomposition");
+      std::vector<double> eigval(ntot), offdiag(ntot), colmean(ntot), work(ntot);
+      std::vector<Index> iord(ntot);
+      if (distances_overwritten_) g_.dense_distances(buffers_.d.data());
+      distances_overwritten_ = false;
+      pcnm::truncate_distances(buffers_.d.data(), ntot, ntot, s.thresh);
+      const Expected<pcnm::PcoaResult> r = pcnm::pcoa(ntot, ntot, iord.data(), buffers_.d.data(), eigval.data(),
+                                                      offdiag.data(), buffers_.vars.data(), colmean.data(),
+                                                      work.data());
+      if (!r.ok()) return fail("the eigen-decomposition did not converge (" + r.error() + ")");
+      s.eigenvalues = eigval;
+      s.npcnm = r->npcnm;
+      s.positive_sum = r->positive_sum;
+      s.negative_sum = r->negative_sum;
+      s.trace = r->trace;
+      vars = &buffers_.vars;
+      return {};
+    }
+    const int threads = options_.threads > 0 ? std::min(options_.threads, 2) : pcnm::usable_processors() >= 2 ? 2 : 1;
+    const TruncatedGower op(pairs, s.thresh, threads);
+    // The K wanted and a few more, until the K-th eigenvalue's cluster
+    // ends among those computed.
+    const Index count = options_.count;
+    for (Index guard = kGuard;; guard *= 2) {
+      const Index k = std::min(count + guard, ntot - 2);
+      if (auto err = leading_eigenpairs(op, op.lower_bound(), op.upper_bound(), static_cast<int>(k), s.krylov,
+                                        progress_)) {
+        return fail(*err);
+      }
+      const auto runs = equal_eigenvalues(s.krylov.values.data(), k);
+      const bool open = std::any_of(runs.begin(), runs.end(), [&](const auto& r) {
+        return r.first < count && r.second == k && r.second > count;
+      });
+      if (!open || k == ntot - 2) break;
+    }
+    s.eigenvalues = s.krylov.values;
+    const Index k = static_cast<Index>(s.eigenvalues.size());
+    s.npcnm = pcnm::positive_count(s.eigenvalues.data(), k);
+    krylov_vars_.resize(static_cast<std::size_t>(ntot) * k);
     for (Index j = 0; j < k; ++j) {
-      const double scale = pcnm::axis_scale(result.eigenvalues[j]);
-      const double* v = result.krylov.vectors.data() + static_cast<std::size_t>(j) * ntot;
-      double* column = vars.data() + static_cast<std::size_t>(j) * ntot;
+      const double scale = pcnm::axis_scale(s.eigenvalues[j]);
+      const double* v = s.krylov.vectors.data() + static_cast<std::size_t>(j) * ntot;
+      double* column = krylov_vars_.data() + static_cast<std::size_t>(j) * ntot;
       for (Index r = 0; r < ntot; ++r) column[pairs.order[r]] = v[r] * scale;
     }
-    result.krylov.vectors = {};
+    s.krylov.vectors = {};
+    vars = &krylov_vars_;
+    return {};
   }
 
-  if (options.count == 0 && result.npcnm >= ntot - 1) return fail(too_many_variables(result.npcnm, ntot));
-  const Index nvar = options.count == 0 ? result.npcnm : std::min(options.count, result.npcnm);
-  if (nvar == 0) return fail(kNoVariable);
-  for (Index j = 0; j < nvar; ++j) fix_sign(vars.data() + static_cast<std::size_t>(j) * ntot, ntot, n);
-
-  if (sites.nsup > 0) {
-    result.correlation_checked = true;
-    std::vector<double> vsum(nvar), vsumsq(nvar), vmean(nvar), vsd(nvar);
-    Index constant = 0;
-    if (result.dense) {
-      // The dialogue program's check itself, with d as its transposed copy.
-      std::vector<double> corlin(static_cast<std::size_t>(ntot) * nvar);
-      const pcnm::CorrelResult c = pcnm::correl(n, nvar, vars.data(), ntot, vsum.data(), vsumsq.data(), vmean.data(),
-                                                vsd.data(), corlin.data(), d.data());
-      constant = c.zero_variance;
-      result.largest_correlation = c.largest;
-    } else {
-      constant = pcnm::standardize(n, nvar, vars.data(), ntot, vsum.data(), vsumsq.data(), vmean.data(), vsd.data());
-      if (constant == 0) result.largest_correlation = largest_off_diagonal_correlation(vars.data(), n, ntot, nvar);
+  Status scale(bool mst, double limit, double thresh, const NearPairs& pairs) {
+    const Index ntot = g_.total(), n = g_.n();
+    ScaleResult s;
+    s.limit_mst = mst;
+    s.limit = limit;
+    s.thresh = thresh;
+    s.dense = dense_;
+    s.near_pairs = pairs.pairs();
+    s.far_value = pcnm::transformed(pcnm::far_distance(thresh));
+    if (s.near_pairs == 0) {
+      // Every distance is truncated: the centred matrix is the constant f of
+      // every pair times the centring projector, n - 1 equal eigenvalues
+      // -f and a zero. The PCNM variables would be any basis of a space the
+      // data do not shape, and an iterative solver cannot even find one.
+      return fail(-s.far_value >= pcnm::kPositive ? too_many_variables(ntot - 1, ntot) : std::string(kNoVariable));
     }
-    if (constant != 0) {
-      return fail("PCNM variable " + std::to_string(constant) + " does not vary over the " + std::to_string(n) +
-                  " sites of the analysis: it cannot be standardized");
-    }
-  }
-  d = {};
+    std::vector<double>* computed = nullptr;
+    if (Status e = eigen(s, pairs, computed); !e.ok()) return e;
+    std::vector<double>& vars = *computed;
 
-  if (progress) progress->stage("Moran's I");
-  const double far = pcnm::far_distance(result.thresh);
-  MoranResult moran = moran_index(pairs, far, n, vars.data(), ntot, nvar);
-  result.moran_expectation = moran.expectation;
-  result.moran = moran.index;
-  for (Index j = 0; j < nvar; ++j) {
-    if (!options.positive_moran || result.moran[j] > result.moran_expectation) result.written_axes.push_back(j + 1);
+    const Index count = options_.count;
+    if (count == 0 && s.npcnm >= ntot - 1) return fail(too_many_variables(s.npcnm, ntot));
+    Index nvar = count == 0 ? s.npcnm : std::min(count, s.npcnm);
+    if (nvar == 0) return fail(kNoVariable);
+
+    // Equal eigenvalues: the solver-free basis of each cluster, and a
+    // cluster that the count would cut taken whole.
+    const Index known = std::min<Index>(static_cast<Index>(s.eigenvalues.size()), s.npcnm);
+    for (const auto& [first, last] : equal_eigenvalues(s.eigenvalues.data(), known)) {
+      if (first >= nvar) break;
+      s.clusters.emplace_back(first, last);
+      if (last > nvar) {
+        result_.notes.push_back("--count " + std::to_string(count) + " would cut the " +
+                                std::to_string(last - first) + " equal eigenvalues " + std::to_string(first + 1) +
+                                " to " + std::to_string(last) + ", whose variables the data do not tell apart: " +
+                                std::to_string(last) + " variables kept instead of " + std::to_string(nvar));
+        nvar = last;
+        s.count_raised_to = last;
+      }
+    }
+    for (const auto& [first, last] : s.clusters) {
+      std::vector<double> scales;
+      for (Index j = first; j < last; ++j) {
+        scales.push_back(pcnm::axis_scale(s.eigenvalues[j]));
+        double* column = vars.data() + static_cast<std::size_t>(j) * ntot;
+        for (Index i = 0; i < ntot; ++i) column[i] /= scales.back();
+      }
+      canonical_basis(vars.data(), ntot, ntot, first, last);
+      for (Index j = first; j < last; ++j) {
+        double* column = vars.data() + static_cast<std::size_t>(j) * ntot;
+        for (Index i = 0; i < ntot; ++i) column[i] *= scales[j - first];
+      }
+    }
+    for (Index j = 0; j < nvar; ++j) fix_sign(vars.data() + static_cast<std::size_t>(j) * ntot, ntot, n);
+
+    // Gower's constants for new sites, from the variables as scaled. A
+    // solver's eigenvector is centred only to its accuracy, and the far
+    // value f (large next to a small eigenvalue) would multiply what is
+    // left of the constant vector in it: the variables are centred here,
+    // their mean added back to the values placed.
+    std::vector<double> constant(static_cast<std::size_t>(nvar), 0.0), centre(static_cast<std::size_t>(nvar), 0.0);
+    if (g_.places_new_sites()) {
+      std::vector<double> mean_row = row_means(pairs, s.far_value);
+      double grand = 0;
+      for (double a : mean_row) grand += a;
+      grand /= static_cast<double>(ntot);
+      for (double& a : mean_row) a -= grand;  // sums against centred columns are the same, and rounder
+      for (Index j = 0; j < nvar; ++j) {
+        const double* column = vars.data() + static_cast<std::size_t>(j) * ntot;
+        double sum = 0;
+        for (Index i = 0; i < ntot; ++i) sum += column[i];
+        centre[j] = sum / static_cast<double>(ntot);
+        sum = 0;
+        for (Index i = 0; i < ntot; ++i) sum += (column[i] - centre[j]) * mean_row[i];
+        constant[j] = sum;
+      }
+    }
+
+    std::vector<double> vmean, vsd;
+    if (g_.nsup() > 0) {
+      s.correlation_checked = true;
+      std::vector<double> vsum(nvar), vsumsq(nvar);
+      vmean.resize(nvar);
+      vsd.resize(nvar);
+      Index constant_column = 0;
+      if (dense_) {
+        // The dialogue program's check itself, with d as its transposed copy.
+        std::vector<double> corlin(static_cast<std::size_t>(ntot) * nvar);
+        const pcnm::CorrelResult c = pcnm::correl(n, nvar, vars.data(), ntot, vsum.data(), vsumsq.data(),
+                                                  vmean.data(), vsd.data(), corlin.data(), buffers_.d.data());
+        // correl's transposed copy overwrote distances that the next
+        // limit's truncation reads.
+        distances_overwritten_ = true;
+        constant_column = c.zero_variance;
+        s.largest_correlation = c.largest;
+      } else {
+        constant_column = pcnm::standardize(n, nvar, vars.data(), ntot, vsum.data(), vsumsq.data(), vmean.data(),
+                                            vsd.data());
+        if (constant_column == 0) s.largest_correlation = largest_off_diagonal_correlation(vars.data(), n, ntot, nvar);
+      }
+      if (constant_column != 0) {
+        return fail("PCNM variable " + std::to_string(constant_column) + " does not vary over the " +
+                    std::to_string(n) + " sites of the analysis: it cannot be standardized");
+      }
+    }
+
+    if (progress_) progress_->stage("Moran's I");
+    const MoranResult moran =
+        moran_index(pairs, pcnm::far_distance(thresh), n, vars.data(), ntot, nvar);
+    s.moran_expectation = moran.expectation;
+    s.moran = moran.index;
+    for (Index j = 0; j < nvar; ++j) {
+      if (!options_.positive_moran || s.moran[j] > s.moran_expectation) s.written_axes.push_back(j + 1);
+    }
+    if (s.written_axes.empty()) {
+      return fail("no PCNM variable has a Moran's I above its expectation " +
+                  textio::exact_number(s.moran_expectation));
+    }
+    s.first_column = result_.columns();
+    for (Index axis : s.written_axes) {
+      const std::size_t from = static_cast<std::size_t>(axis - 1);
+      result_.values.insert(result_.values.end(), vars.begin() + static_cast<std::ptrdiff_t>(from * ntot),
+                            vars.begin() + static_cast<std::ptrdiff_t>((from + 1) * ntot));
+      s.placement_mean.push_back(centre[from]);
+      s.placement_constant.push_back(constant[from]);
+      s.placement_eigenvalue.push_back(s.eigenvalues[from]);
+      if (!vmean.empty()) {
+        s.mean.push_back(vmean[from]);
+        s.sd.push_back(vsd[from]);
+      }
+    }
+    result_.scales.push_back(std::move(s));
+    return {};
   }
-  if (result.written_axes.empty()) {
-    return fail("no PCNM variable has a Moran's I above its expectation " +
-                textio::exact_number(result.moran_expectation));
-  }
-  // The written columns to the front, in place: each moves left or stays,
-  // and no copy of the variables doubles the memory they take.
-  for (std::size_t c = 0; c < result.written_axes.size(); ++c) {
-    const std::size_t from = static_cast<std::size_t>(result.written_axes[c] - 1);
-    if (from != c) std::copy_n(vars.data() + from * ntot, ntot, vars.data() + c * ntot);
-  }
-  vars.resize(static_cast<std::size_t>(ntot) * result.written_axes.size());
-  result.values = std::move(vars);
-  result.ld = ntot;
-  return result;
-}
+
+  const Geometry& g_;
+  const RunOptions& options_;
+  Progress* progress_;
+  RunResult result_;
+  bool dense_ = false;
+  Dense buffers_;
+  bool distances_overwritten_ = false;
+  std::vector<double> krylov_vars_;
+};
 
 }  // namespace
 
-Expected<RunResult> run_pcnm(const sites::Sites& sites, const RunOptions& options, Progress* progress) {
+Expected<RunResult> run_pcnm(std::shared_ptr<const Geometry> geometry, const RunOptions& options, Progress* progress) {
   try {
-    return run(sites, options, progress);
+    return Runner(std::move(geometry), options, progress).run();
   } catch (const Cancelled&) {
     return fail("interrupted");
   }
+}
+
+Expected<RunResult> run_pcnm(const sites::Sites& sites, const RunOptions& options, Progress* progress) {
+  if (sites.total() < 2) return fail("a single site has no distances to truncate");
+  Expected<Geometry> g = Geometry::euclidean(sites);
+  if (!g.ok()) return fail(g.error());
+  return run_pcnm(std::make_shared<const Geometry>(std::move(*g)), options, progress);
 }
 
 }  // namespace ortelix::large

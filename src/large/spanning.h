@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "base/expected.h"
 #include "large/near_pairs.h"
@@ -15,6 +16,16 @@ namespace ortelix::large {
 // when a distance it needs is beyond the largest double. Needs n >= 2.
 // Fails when finding it would take more than `max_pairs` pairs at once
 // (sites in groups far apart from each other). Polls `progress`.
-Expected<double> longest_tree_edge(const Points& pts, std::uint64_t max_pairs, Progress* progress = nullptr);
+Expected<double> longest_tree_edge(const Points& pts, const Metric& metric, std::uint64_t max_pairs,
+                                   Progress* progress = nullptr);
+inline Expected<double> longest_tree_edge(const Points& pts, std::uint64_t max_pairs, Progress* progress = nullptr) {
+  return longest_tree_edge(pts, Straight(pts), max_pairs, progress);
+}
+
+// The same for sites whose distances are listed pair by pair (every pair
+// not listed being farther than any listed): Kruskal's algorithm over the
+// list. Fails when the pairs leave the sites in more than one group.
+Expected<double> longest_tree_edge(Index n, const std::vector<Index>& first, const std::vector<Index>& second,
+                                   const std::vector<double>& dist);
 
 }  // namespace ortelix::large

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <string_view>
 #include <vector>
@@ -15,6 +16,12 @@ using textio::at_line;
 using textio::is_blank_line;
 using textio::TextSource;
 using textio::without_carriage_return;
+
+std::string latitude_outside(double latitude) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.10g", latitude);
+  return std::string("latitude ") + text + " is outside -90 to 90 degrees";
+}
 
 // The whole of `text` (blanks around allowed) as a number.
 bool parse_number(std::string_view text, double& value) {
@@ -99,7 +106,7 @@ std::size_t xy_list_start(const TextSource& source) {
   return positions >= 2 ? start : kNotAList;
 }
 
-Expected<Sites> read_xy_list(const TextSource& source, std::size_t start, Index capacity) {
+Expected<Sites> read_xy_list(const TextSource& source, std::size_t start, Index capacity, bool longlat) {
   Sites sites;
   sites.name = source.name();
   sites.p = 2;
@@ -110,6 +117,7 @@ Expected<Sites> read_xy_list(const TextSource& source, std::size_t start, Index 
     if (!std::isfinite(x) || !std::isfinite(y)) {
       return fail(at_line(source, i + 1, "a coordinate is not a finite number"));
     }
+    if (longlat && !(y >= -90 && y <= 90)) return fail(at_line(source, i + 1, latitude_outside(y)));
     if (sites.n == capacity) {
       return fail(at_line(source, i + 1, "more than " + std::to_string(capacity) + " sites: the program accepts at most " +
                                              std::to_string(capacity)));
@@ -122,7 +130,7 @@ Expected<Sites> read_xy_list(const TextSource& source, std::size_t start, Index 
 }
 
 // `header_refused` tells whether the failure, if any, was the header's.
-Expected<Sites> read_coordinates(TextSource& source, Index capacity, bool* header_refused = nullptr) {
+Expected<Sites> read_coordinates(TextSource& source, Index capacity, bool longlat, bool* header_refused = nullptr) {
   if (header_refused) *header_refused = true;
   Sites sites;
   sites.name = source.name();
@@ -143,6 +151,11 @@ Expected<Sites> read_coordinates(TextSource& source, Index capacity, bool* heade
                             "supplementary sites"));
   }
   if (header_refused) *header_refused = false;
+  if (longlat && p != 2) {
+    return fail(at_line(source, header_line,
+                        "header " + header + ": longitude and latitude are 2 coordinates a site, not " +
+                            std::to_string(p)));
+  }
   const Index total = static_cast<Index>(n) + nsup;
   if (total > capacity) {
     return fail(at_line(source, header_line,
@@ -175,25 +188,21 @@ Expected<Sites> read_coordinates(TextSource& source, Index capacity, bool* heade
                             which() + ": coordinate " + std::to_string(k + 1) + " is not a finite number"));
       }
     }
+    if (longlat && !(row[1] >= -90 && row[1] <= 90)) {
+      return fail(at_line(source, source.next_line(), which() + ": " + latitude_outside(row[1])));
+    }
     sites.coords.insert(sites.coords.end(), row.begin(), row.end());
   }
   return sites;
 }
 
-}  // namespace
-
-Expected<Sites> parse_coordinate_text(const std::string& name, std::string text, Index capacity) {
-  TextSource source(name, std::move(text));
-  return read_coordinates(source, capacity);
-}
-
-Expected<Sites> parse_sites_text(const std::string& name, std::string text, Index capacity) {
+Expected<Sites> parse_any(const std::string& name, std::string text, Index capacity, bool longlat) {
   TextSource source(name, std::move(text));
   if (const std::size_t start = xy_list_start(source); start != kNotAList) {
-    return read_xy_list(source, start, capacity);
+    return read_xy_list(source, start, capacity, longlat);
   }
   bool header_refused = false;
-  Expected<Sites> sites = read_coordinates(source, capacity, &header_refused);
+  Expected<Sites> sites = read_coordinates(source, capacity, longlat, &header_refused);
   if (!sites.ok() && header_refused) {
     // A table of another width is neither kind of file; saying so is more
     // use than a complaint about a header it never meant to have.
@@ -205,6 +214,27 @@ Expected<Sites> parse_sites_text(const std::string& name, std::string text, Inde
     }
   }
   return sites;
+}
+
+}  // namespace
+
+Expected<Sites> parse_coordinate_text(const std::string& name, std::string text, Index capacity) {
+  TextSource source(name, std::move(text));
+  return read_coordinates(source, capacity, false);
+}
+
+Expected<Sites> parse_sites_text(const std::string& name, std::string text, Index capacity) {
+  return parse_any(name, std::move(text), capacity, false);
+}
+
+Expected<Sites> parse_longlat_text(const std::string& name, std::string text, Index capacity) {
+  return parse_any(name, std::move(text), capacity, true);
+}
+
+Expected<Sites> read_longlat_file(const std::string& path, Index capacity) {
+  Expected<std::string> text = textio::read_whole_file(path);
+  if (!text.ok()) return fail(text.error());
+  return parse_longlat_text(textio::display_name(path), std::move(*text), capacity);
 }
 
 Expected<Sites> read_coordinate_file(const std::string& path, Index capacity) {

@@ -22,4 +22,9 @@ Expected<Sites> read_sites_file(const std::string& path, Index capacity);
 Expected<Sites> parse_coordinate_text(const std::string& name, std::string text, Index capacity);
 Expected<Sites> parse_sites_text(const std::string& name, std::string text, Index capacity);
 
+// Longitude and latitude in decimal degrees, in that order: two coordinates
+// a site, every latitude from -90 to 90 (refused with its file and line).
+Expected<Sites> read_longlat_file(const std::string& path, Index capacity);
+Expected<Sites> parse_longlat_text(const std::string& name, std::string text, Index capacity);
+
 }  // namespace ortelix::sites

@@ -23,9 +23,10 @@ std::string pcnm(const Args& args) {
     case SiteSource::Kind::kFile: s = "file " + c->sites.path; break;
     case SiteSource::Kind::kTransect: s = "transect " + std::to_string(c->sites.first); break;
     case SiteSource::Kind::kGrid: s = "grid " + std::to_string(c->sites.first) + "x" + std::to_string(c->sites.second); break;
+    case SiteSource::Kind::kPairs: s = "pairs " + c->sites.path; break;
     case SiteSource::Kind::kNone: s = "none"; break;
   }
-  s += c->run.limit_mst ? " mst" : " limit " + std::to_string(c->run.limit);
+  for (const large::Limit& l : c->run.limits) s += l.mst ? " mst" : " limit " + std::to_string(l.value);
   if (c->run.count) s += " count " + std::to_string(c->run.count);
   s += " -o " + c->out;
   if (!c->report.empty()) s += " report " + c->report;
@@ -33,6 +34,8 @@ std::string pcnm(const Args& args) {
   if (c->run.positive_moran) s += " moran";
   if (c->layout != output::Layout::kCsv) s += " layout";
   if (c->run.solver != large::Solver::kAuto) s += " solver";
+  if (c->longlat) s += " longlat";
+  if (!c->predict.empty()) s += " predict " + c->predict + " " + c->predicted;
   return s;
 }
 
@@ -53,9 +56,27 @@ TEST(CommandLine, PcnmSpellings) {
       // Refusals.
       {{"s", "--limit", "1"}, "!no output: -o VARFILE"},
       {{"s", "-o", "v"}, "!no truncation limit: --limit L or --limit mst"},
-      {{"--limit", "1", "-o", "v"}, "!no sites: give SITES, --transect N or --grid ROWS COLS"},
-      {{"a", "b", "--limit", "1", "-o", "v"}, "!give one source of sites: a file, --transect or --grid"},
-      {{"a", "--grid", "2", "2", "--limit", "1", "-o", "v"}, "!give one source of sites: a file, --transect or --grid"},
+      {{"--limit", "1", "-o", "v"}, "!no sites: give SITES, --transect N, --grid ROWS COLS or --distances PAIRS"},
+      {{"a", "b", "--limit", "1", "-o", "v"}, "!give one source of sites: a file, --transect, --grid or --distances"},
+      {{"a", "--grid", "2", "2", "--limit", "1", "-o", "v"},
+       "!give one source of sites: a file, --transect, --grid or --distances"},
+      {{"a", "--distances", "p", "--limit", "1", "-o", "v"},
+       "!give one source of sites: a file, --transect, --grid or --distances"},
+      // Several limits, geographic coordinates, distances, new sites.
+      {{"s", "--limit=mst,2.5,10", "-o", "v"}, "file s mst limit 2.500000 limit 10.000000 -o v"},
+      {{"s", "--limit", "2.5,mst,2.5", "-o", "v"}, "!--limit: '2.5' is given twice"},
+      {{"s", "--limit", "2.5,,3", "-o", "v"}, "!--limit: '' is neither a positive number nor 'mst'"},
+      {{"--distances", "p.txt", "--limit", "3", "-o", "v"}, "pairs p.txt limit 3.000000 -o v"},
+      {{"--distances", "p.txt", "--limit", "3", "-o", "v", "--longlat"},
+       "!--longlat and --distances: the distances are given, there are no positions"},
+      {{"--distances", "p.txt", "--limit", "3", "-o", "v", "--predict", "n", "--predicted", "w"},
+       "!--predict does not apply to --distances: new sites have no distances to the sites of the analysis"},
+      {{"s", "--limit", "3", "-o", "v", "--predict", "n"}, "!--predict needs --predicted NEWFILE"},
+      {{"s", "--limit", "3", "-o", "v", "--predicted", "n"}, "!--predicted needs --predict NEWSITES"},
+      {{"-", "--limit", "3", "-o", "v", "--predict", "-", "--predicted", "w"},
+       "!SITES and NEWSITES cannot both be standard input"},
+      {{"s", "--limit", "3", "-o", "v", "--longlat", "--predict=n", "--predicted=w"}, "file s limit 3.000000 -o v "
+                                                                                       "longlat predict n w"},
       {{"s", "--limit"}, "!--limit needs a value"},
       {{"--grid", "3"}, "!--grid needs two values"},
       {{"--grid=3", "2"}, "!--grid takes its values apart: --grid A B"},

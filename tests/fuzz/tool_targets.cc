@@ -82,7 +82,10 @@ int fuzz_command_line(const std::uint8_t* data, std::size_t size) {
     auto c = cli::parse_pcnm_command(args);
     if (c.ok() && !c->help && !c->version) {
       check(!c->out.empty() && c->sites.kind != cli::SiteSource::Kind::kNone, "a run without output or sites");
-      check(c->run.limit_mst || (std::isfinite(c->run.limit) && c->run.limit > 0), "a limit that is not positive");
+      check(!c->run.limits.empty(), "no limit");
+      for (const large::Limit& l : c->run.limits) {
+        check(l.mst || (std::isfinite(l.value) && l.value > 0), "a limit that is not positive");
+      }
       check(c->run.count >= 0, "a negative count");
     }
   } else if (which == 1) {

@@ -20,7 +20,7 @@ class StopAtOnce : public Progress {
 TEST(RunPcnm, StopsWhenItsProgressSaysSo) {
   StopAtOnce stop;
   RunOptions options;
-  options.limit_mst = true;
+  options.limits = {{true, 0}};
   const auto r = run_pcnm(uniform_sites(30000, 1000, 1000, 3), options, &stop);
   ASSERT_FALSE(r.ok());
   EXPECT_EQ("interrupted", r.error());
@@ -28,7 +28,7 @@ TEST(RunPcnm, StopsWhenItsProgressSaysSo) {
 
 TEST(RunPcnm, RefusalsSayWhatToDo) {
   RunOptions below;  // below every distance of a transect: every pair truncated
-  below.limit = 0.5;
+  below.limits = {{false, 0.5}};
   below.count = 3;
   const std::string all = "the limit yields 19 PCNM variables for 20 sites, as many as they allow: any regression on "
                           "them fits perfectly (R-square = 1); a higher limit gives fewer";
@@ -39,12 +39,12 @@ TEST(RunPcnm, RefusalsSayWhatToDo) {
     EXPECT_EQ(all, r.error());
   }
   RunOptions tiny;  // every pair truncated, and 4t so small that (4t)^2 / 2 < 5e-7
-  tiny.limit = 1e-9;
+  tiny.limits = {{false, 1e-9}};
   const auto none = run_pcnm(sites::transect_sites(20), tiny, nullptr);
   ASSERT_FALSE(none.ok());
   EXPECT_EQ("no eigenvalue reaches 5e-7: the limit gives no PCNM variable; choose a higher limit", none.error());
   RunOptions any;
-  any.limit = 100;
+  any.limits = {{false, 100}};
   const auto two = run_pcnm(sites::transect_sites(2), any, nullptr);
   ASSERT_FALSE(two.ok());
   EXPECT_EQ("two sites give one PCNM variable whatever the limit, and any regression on it fits perfectly "
