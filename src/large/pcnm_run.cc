@@ -167,7 +167,8 @@ class Runner {
     }
     for (std::size_t j = 0; j < limits.size(); ++j) {
       const double thresh = g_.internal_limit(limits[j]);
-      const NearPairs pairs = thresh >= widest ? std::move(*all) : all->within(thresh);
+      const NearPairs narrower = thresh >= widest ? NearPairs{} : all->within(thresh);
+      const NearPairs& pairs = thresh >= widest ? *all : narrower;
       Status s = scale(options_.limits[j].mst, limits[j], thresh, pairs);
       if (!s.ok()) {
         if (limits.size() == 1) return fail(s.error());

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "sites/distance_summary.h"
+#include "sites/pair_files.h"
 #include "sites/site_files.h"
 
 namespace ortelix::sites {
@@ -121,6 +122,28 @@ TEST(DistanceSummary, TreeEdgeSmallestAndLargestByHand) {
   const DistanceSummary far = summarize_distances(s);
   EXPECT_EQ(0.0, far.smallest);
   EXPECT_EQ(std::numeric_limits<double>::infinity(), far.largest);
+}
+
+// Pairs are kept with the smaller site first, 0-based, in the order listed.
+TEST(PairFiles, PairsInEitherOrderAndSeparator) {
+  auto list = parse_pair_text("p", "\n4\n2 1 0.5\n3,4,1e1\r\n\n4\t1 +2\n", 10);
+  ASSERT_TRUE(list.ok()) << list.error();
+  EXPECT_EQ(4, list->n);
+  EXPECT_EQ((std::vector<Index>{0, 2, 0}), list->first);
+  EXPECT_EQ((std::vector<Index>{1, 3, 3}), list->second);
+  EXPECT_EQ((std::vector<double>{0.5, 10, 2}), list->dist);
+  auto big = parse_pair_text("p", "11\n", 10);
+  ASSERT_FALSE(big.ok());
+  EXPECT_EQ("p:1: 11 sites: expected 1 to 10", big.error());
+  EXPECT_EQ("p: no number of sites: the file is empty", parse_pair_text("p", "\n\n", 10).error());
+}
+
+// Longitudes and latitudes: two coordinates, latitudes within the poles.
+TEST(SiteFiles, LongitudesAndLatitudes) {
+  auto ok = parse_longlat_text("g", "2 2 0\n-179.5 -90\n540 90\n", 10);
+  ASSERT_TRUE(ok.ok()) << ok.error();
+  EXPECT_EQ((std::vector<double>{-179.5, -90, 540, 90}), ok->coords);
+  EXPECT_EQ("g:2: latitude 91 is outside -90 to 90 degrees", parse_longlat_text("g", "0 0\n0 91\n", 10).error());
 }
 
 }  // namespace
