@@ -30,12 +30,23 @@ Expected<std::vector<double>> predict(const RunResult& r, const sites::Sites& ne
   std::vector<double> out(static_cast<std::size_t>(m) * static_cast<std::size_t>(columns));
   if (progress) progress->stage("new sites");
   const Geometry::Finder finder(g);
-  // The variables as scaled, before their standardization over the sites of
-  // the analysis (the supplementary sites' rows never had one).
-  auto variable = [&](const ScaleResult& s, Index c, Index i) {
-    const double w = r.values[static_cast<std::size_t>(s.first_column + c) * ld + i];
-    return s.mean.empty() || i >= n ? w : w * s.sd[c] + s.mean[c];
-  };
+  // Per limit, site by site: the variables as scaled, before their
+  // standardization over the sites of the analysis (the supplementary
+  // sites' rows never had one), less their mean. A new site reads the rows
+  // of its few near sites whole.
+  std::vector<std::vector<double>> rows(r.scales.size());
+  for (std::size_t k = 0; k < r.scales.size(); ++k) {
+    const ScaleResult& s = r.scales[k];
+    const Index width = static_cast<Index>(s.written_axes.size()), ntot = g.total();
+    rows[k].resize(static_cast<std::size_t>(ntot) * static_cast<std::size_t>(width));
+    for (Index c = 0; c < width; ++c) {
+      const double* column = r.values.data() + static_cast<std::size_t>(s.first_column + c) * ld;
+      for (Index i = 0; i < ntot; ++i) {
+        const double v = s.mean.empty() || i >= n ? column[i] : column[i] * s.sd[c] + s.mean[c];
+        rows[k][static_cast<std::size_t>(i) * width + c] = v - s.placement_mean[c];
+      }
+    }
+  }
   std::atomic<bool> cancelled{false};
   pcnm::Team team(m >= 2000 && pcnm::usable_processors() >= 2 ? 2 : 1);
   team.run(true, [&](int part) {
@@ -47,13 +58,15 @@ Expected<std::vector<double>> predict(const RunResult& r, const sites::Sites& ne
         progress->fraction(static_cast<double>(z - first) / static_cast<double>(std::max<Index>(1, last - first)));
         if (progress->cancelled()) cancelled = true;
       }
-      for (const ScaleResult& s : r.scales) {
+      for (std::size_t scale = 0; scale < r.scales.size(); ++scale) {
+        const ScaleResult& s = r.scales[scale];
         finder.near(new_sites.site(z), s.thresh, near);
         const Index k = static_cast<Index>(s.written_axes.size());
         sum.assign(static_cast<std::size_t>(k), 0.0);
         for (const auto& [i, d] : near) {
           const double weight = pcnm::transformed(d) - s.far_value;
-          for (Index c = 0; c < k; ++c) sum[c] += (variable(s, c, i) - s.placement_mean[c]) * weight;
+          const double* w = rows[scale].data() + static_cast<std::size_t>(i) * k;
+          for (Index c = 0; c < k; ++c) sum[c] += w[c] * weight;
         }
         for (Index c = 0; c < k; ++c) {
           double x = s.placement_mean[c] + (sum[c] - s.placement_constant[c]) / s.placement_eigenvalue[c];
