@@ -16,20 +16,6 @@ std::string at(const std::string& name, std::size_t line, const std::string& mes
   return name + ":" + std::to_string(line) + ": " + message;
 }
 
-// The fields of a line separated by blanks, tabs or one comma.
-std::vector<std::string_view> fields(std::string_view line) {
-  std::vector<std::string_view> out;
-  auto separator = [](char c) { return c == ' ' || c == '\t' || c == ','; };
-  std::size_t i = 0;
-  while (i < line.size()) {
-    while (i < line.size() && separator(line[i])) ++i;
-    const std::size_t start = i;
-    while (i < line.size() && !separator(line[i])) ++i;
-    if (i > start) out.push_back(line.substr(start, i - start));
-  }
-  return out;
-}
-
 bool whole_number(std::string_view text, Index& value) {
   if (!text.empty() && text.front() == '+') text.remove_prefix(1);
   const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
@@ -56,7 +42,7 @@ Expected<PairList> parse_pair_text(const std::string& name, const std::string& t
     const std::string_view raw = textio::without_carriage_return(std::string_view(text).substr(start, end - start));
     start = end + 1;
     ++line;
-    const std::vector<std::string_view> f = fields(raw);
+    const std::vector<std::string_view> f = textio::split_fields(raw);
     if (f.empty()) continue;
     if (!have_count) {
       if (f.size() != 1 || !whole_number(f[0], list.n)) {

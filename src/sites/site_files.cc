@@ -34,20 +34,6 @@ bool parse_number(std::string_view text, double& value) {
   return end == copy.c_str() + copy.size();
 }
 
-// The fields of a line separated by blanks, tabs or one comma.
-std::vector<std::string_view> fields(std::string_view line) {
-  std::vector<std::string_view> out;
-  auto separator = [](char c) { return c == ' ' || c == '\t' || c == ','; };
-  std::size_t i = 0;
-  while (i < line.size()) {
-    while (i < line.size() && separator(line[i])) ++i;
-    const std::size_t start = i;
-    while (i < line.size() && !separator(line[i])) ++i;
-    if (i > start) out.push_back(line.substr(start, i - start));
-  }
-  return out;
-}
-
 // A line of X and Y: a Grid.txt record " XXXX.YYYY." read by its fixed
 // fields (a 2-by-1000 grid writes "    1.1000."), or two values.
 bool parse_xy_line(std::string_view line, double& x, double& y) {
@@ -56,14 +42,14 @@ bool parse_xy_line(std::string_view line, double& x, double& y) {
       parse_number(line.substr(1, 5), x) && parse_number(line.substr(6, 5), y)) {
     return true;
   }
-  const std::vector<std::string_view> f = fields(line);
+  const std::vector<std::string_view> f = textio::split_fields(line);
   return f.size() == 2 && parse_number(f[0], x) && parse_number(f[1], y);
 }
 
 // Two names and no number, such as "x,y" or "lon lat": the column names of
 // a table saved as text.
 bool is_column_names(std::string_view line) {
-  const std::vector<std::string_view> f = fields(without_carriage_return(line));
+  const std::vector<std::string_view> f = textio::split_fields(without_carriage_return(line));
   double ignored;
   return f.size() == 2 && !parse_number(f[0], ignored) && !parse_number(f[1], ignored);
 }
@@ -75,7 +61,7 @@ std::size_t table_width(const TextSource& source) {
   std::size_t width = 0, rows = 0;
   for (std::size_t i = 0; i < source.line_count(); ++i) {
     if (is_blank_line(source.line(i))) continue;
-    const std::vector<std::string_view> f = fields(without_carriage_return(source.line(i)));
+    const std::vector<std::string_view> f = textio::split_fields(without_carriage_return(source.line(i)));
     double ignored;
     for (std::string_view v : f) {
       if (!parse_number(v, ignored)) return 0;

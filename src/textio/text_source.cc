@@ -104,6 +104,19 @@ bool is_blank_line(std::string_view line) {
   return without_carriage_return(line).find_first_not_of(" \t") == std::string_view::npos;
 }
 
+std::vector<std::string_view> split_fields(std::string_view line) {
+  std::vector<std::string_view> out;
+  auto separator = [](char c) { return c == ' ' || c == '\t' || c == ','; };
+  std::size_t i = 0;
+  while (i < line.size()) {
+    while (i < line.size() && separator(line[i])) ++i;
+    const std::size_t start = i;
+    while (i < line.size() && !separator(line[i])) ++i;
+    if (i > start) out.push_back(line.substr(start, i - start));
+  }
+  return out;
+}
+
 std::string at_line(const TextSource& source, std::size_t line, const std::string& message) {
   return source.name() + ":" + std::to_string(line) + ": " + message;
 }

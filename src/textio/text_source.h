@@ -62,6 +62,10 @@ class TextSource {
 std::string_view without_carriage_return(std::string_view line);
 bool is_blank_line(std::string_view line);
 
+// The fields of a line of a table: runs of characters between blanks,
+// tabs and commas.
+std::vector<std::string_view> split_fields(std::string_view line);
+
 // "name:line: message"
 std::string at_line(const TextSource& source, std::size_t line, const std::string& message);
 
