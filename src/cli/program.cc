@@ -2,6 +2,8 @@
 
 #include <cstdio>
 #include <new>
+#include <stdexcept>
+#include <string>
 
 #include "cli/output_file.h"
 
@@ -33,6 +35,11 @@ int Program::run(int argc, char** argv, int (*body)(const Program&, const std::v
     return body(*this, arguments(argc, argv));
   } catch (const std::bad_alloc&) {
     return data_error("out of memory");
+  } catch (const std::length_error&) {
+    // A container asked for more than it can hold: memory, in all but name.
+    return data_error("out of memory");
+  } catch (const std::exception& e) {
+    return data_error(std::string("internal error: ") + e.what());
   }
 }
 
