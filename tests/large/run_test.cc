@@ -47,6 +47,25 @@ TEST(RunPcnm, TheEigenSolverStopsWhenItsProgressSaysSo) {
   EXPECT_EQ("interrupted", r.error());
 }
 
+// The dense decomposition and the correlation check, which poll nothing
+// themselves, stop at their checkpoints.
+class StopInDecomposition : public Progress {
+ public:
+  void stage(const std::string& name) override { deciding = deciding || name == "eigen-decomposition"; }
+  bool cancelled() override { return deciding; }
+  bool deciding = false;
+};
+
+TEST(RunPcnm, TheDenseDecompositionStopsWhenItsProgressSaysSo) {
+  StopInDecomposition stop;
+  RunOptions options;
+  options.limits = {{true, 0}};
+  const auto r = run_pcnm(uniform_sites(600, 1000, 1000, 4), options, &stop);
+  ASSERT_TRUE(stop.deciding);
+  ASSERT_FALSE(r.ok());
+  EXPECT_EQ("interrupted", r.error());
+}
+
 TEST(RunPcnm, RefusalsSayWhatToDo) {
   RunOptions below;  // below every distance of a transect: every pair truncated
   below.limits = {{false, 0.5}};
