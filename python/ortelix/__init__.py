@@ -25,6 +25,7 @@ the command line; memory that runs out raises MemoryError.
 """
 
 import numbers
+import re
 
 import numpy as np
 
@@ -39,19 +40,17 @@ _MOST_SITES = 50_000_000
 # The library words its messages for the command line; here they name the
 # keyword arguments instead of the options.
 _WORDS = [
-    ("--solver krylov", "solver='krylov'"),
-    ("--solver dense", "solver='dense'"),
-    ("--count K", "count=K"),
-    ("--count ", "count="),
-    ("--count", "count"),
-    ("--limit mst", "limit='mst'"),
-    ("give a --limit", "give a numeric limit"),
+    (re.compile(r"--solver (dense|krylov)"), r"solver='\1'"),
+    (re.compile(r"--count (\d+|K)\b"), r"count=\1"),
+    (re.compile(r"--count\b"), "count"),
+    (re.compile(r"--limit mst\b"), "limit='mst'"),
+    (re.compile(r"give a --limit\b"), "give a numeric limit"),
 ]
 
 
 def _python_words(text):
     for option, keyword in _WORDS:
-        text = text.replace(option, keyword)
+        text = option.sub(keyword, text)
     return text
 
 
