@@ -311,7 +311,9 @@ def pcnm(coords, limit="mst", count=None, supplementary=None, positive_moran=Fal
         One row per site of the analysis: its coordinates (usually p = 1 or
         2; a one-dimensional array is a line of positions), or with
         ``longlat`` its longitude and latitude in degrees. Any numeric
-        array; float64 arrays in C or Fortran order are read in place.
+        array of any layout: a float64 array (C or Fortran order, or a
+        strided view) is read as it is, with no conversion first, straight into
+        the library's own set of sites.
     limit : float, 'mst', or a sequence of them
         The truncation limit, in the units of the coordinates (km with
         ``longlat``): distances above it become four times the limit.
