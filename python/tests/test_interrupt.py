@@ -98,7 +98,7 @@ def test_ctrl_c_stops_the_dense_decomposition(sup):
 
 
 def test_ctrl_c_stops_the_spanning_tree():
-    sites = np.random.default_rng(72).uniform(0, 1000, size=(1500000, 2))
+    sites = np.random.default_rng(72).uniform(0, 1000, size=(1000000, 2))
     events, caught = interrupted(ortelix.threshold, _core.threshold, sites)
     assert caught
     assert events == ["c_call", "c_exception"]
