@@ -8,9 +8,11 @@ limit the longest spanning-tree edge, the COUNT leading variables (the
 Krylov path). Each run is a fresh process, the command line's and Python's
 taking turns: ortelix-pcnm reading the coordinate file and writing its CSV,
 and python3 importing ortelix, reading the same file with NumPy and calling
-ortelix.pcnm, whose own time it reports. Medians of wall-clock seconds; the
-load of the machine (uptime) before and after, since it may be shared. The
-first pair of runs is checked to give the same numbers.
+ortelix.pcnm, whose own time it reports. Medians of wall-clock seconds, and
+of the processor seconds (user and system, both threads) of each process,
+which another program on the machine disturbs less; the load of the machine
+(uptime) before and after, since it may be shared. The first pair of runs
+is checked to give the same numbers.
 
 Run it with the module built (make test, or make build-tests) or installed
 (make python); BUILD/python is put first on the module path.
@@ -18,6 +20,7 @@ Run it with the module built (make test, or make build-tests) or installed
 
 import os
 import pathlib
+import resource
 import statistics
 import subprocess
 import sys
@@ -27,6 +30,11 @@ import time
 import numpy as np
 
 ROOT = pathlib.Path(__file__).resolve().parents[1]
+
+
+def cpu_of_children():
+    r = resource.getrusage(resource.RUSAGE_CHILDREN)
+    return r.ru_utime + r.ru_stime
 
 
 def load():
@@ -64,31 +72,34 @@ def main():
                 f.write(f"{x!r} {y!r}\n")
         print(f"{n} sites spread at random, limit mst, --count {count}; {runs} runs each, taking turns")
         print(f"load before: {load()}")
-        cli, whole, call = [], [], []
+        cli, whole, call, cli_cpu, python_cpu = [], [], [], [], []
         for k in range(runs):
-            start = time.perf_counter()
+            start, cpu = time.perf_counter(), cpu_of_children()
             subprocess.run([program, "sites.txt", "--limit", "mst", "--count", str(count), "-o", "v.csv", "-q"],
                            cwd=folder, check=True, stdin=subprocess.DEVNULL)
             cli.append(time.perf_counter() - start)
+            cli_cpu.append(cpu_of_children() - cpu)
             extra = ["v.npy"] if k == 0 else []
-            start = time.perf_counter()
+            start, cpu = time.perf_counter(), cpu_of_children()
             done = subprocess.run([sys.executable, "-c", PYTHON_RUN, "sites.txt", str(count), *extra], cwd=folder,
                                   env=env, check=True, capture_output=True, text=True, stdin=subprocess.DEVNULL)
             whole.append(time.perf_counter() - start)
+            python_cpu.append(cpu_of_children() - cpu)
             call.append(float(done.stdout.split()[0]))
             if k == 0:
                 lines = (folder / "v.csv").read_text().splitlines()[1:]
                 written = np.array([[float(v) for v in line.split(",")[1:]] for line in lines])
                 same = np.array_equal(written, np.load(folder / "v.npy"))
                 print(f"same variables, bit for bit: {'yes' if same else 'NO'}")
-            print(f"  run {k + 1}: command line {cli[-1]:7.2f}   python process {whole[-1]:7.2f}"
-                  f"   ortelix.pcnm call {call[-1]:7.2f}")
+            print(f"  run {k + 1}: command line {cli[-1]:7.2f} ({cli_cpu[-1]:6.2f} cpu)   python process "
+                  f"{whole[-1]:7.2f} ({python_cpu[-1]:6.2f} cpu)   ortelix.pcnm call {call[-1]:7.2f}")
         print(f"load after:  {load()}")
         c, w, p = statistics.median(cli), statistics.median(whole), statistics.median(call)
-        print("median wall-clock seconds")
-        print(f"  ortelix-pcnm (read, compute, write the CSV)       {c:8.2f}")
-        print(f"  python3: import, read with NumPy, ortelix.pcnm    {w:8.2f}   {w / c:6.3f} of the command line")
-        print(f"  the ortelix.pcnm call alone                       {p:8.2f}   {p / c:6.3f} of the command line")
+        cc, wc = statistics.median(cli_cpu), statistics.median(python_cpu)
+        print("medians                                            wall s   ratio    cpu s   ratio")
+        print(f"  ortelix-pcnm (read, compute, write the CSV)    {c:8.2f}          {cc:8.2f}")
+        print(f"  python3: import, read with NumPy, ortelix.pcnm {w:8.2f} {w / c:7.3f} {wc:8.2f} {wc / cc:7.3f}")
+        print(f"  the ortelix.pcnm call alone                    {p:8.2f} {p / c:7.3f}")
 
 
 if __name__ == "__main__":
