@@ -61,7 +61,12 @@ class Plain {
   void perform_op(const double* x, double* y) const {
     op_.apply(x, y);
     ++products;
-    if (progress_) progress_->detail(std::to_string(products) + " products");
+    if (progress_) {
+      progress_->detail(std::to_string(products) + " products");
+      // The products are nearly all of the solver's time: a caller that
+      // cannot end the process (an embedding interpreter) stops it here.
+      progress_->poll();
+    }
   }
   mutable std::uint64_t products = 0;
 

@@ -94,6 +94,17 @@ void scale(textio::RecordSink& sink, const ReportContext& context, const RunResu
 
 }  // namespace
 
+std::vector<std::string> column_names(const RunResult& r) {
+  std::vector<std::string> names;
+  for (std::size_t k = 0; k < r.scales.size(); ++k) {
+    for (Index axis : r.scales[k].written_axes) {
+      names.push_back((r.scales.size() > 1 ? "L" + std::to_string(k + 1) + "_" : std::string()) + "PCNM" +
+                      std::to_string(axis));
+    }
+  }
+  return names;
+}
+
 void write_report(textio::RecordSink& sink, const ReportContext& context, const RunResult& r) {
   const Index ntot = r.n + r.nsup;
   sink.record("ortelix-pcnm " + context.version + ": PCNM variables of " + context.sites);

@@ -18,6 +18,11 @@ struct ReportContext {
   Index predicted_sites = 0;
 };
 
+// The names of the written variables, as the CSV's header gives them:
+// "PCNM3" (the axis) for one limit; with several, the limit's place in the
+// list first, "L2_PCNM3", a name R and pandas take as it is.
+std::vector<std::string> column_names(const RunResult& result);
+
 // Everything the run decided, then, limit by limit, one line per eigenvalue
 // computed: its axis, its value, and for the PCNM variables their Moran's
 // I, whether they were written and under which name. Numbers carry every

@@ -12,6 +12,7 @@
 #include "large/near_pairs.h"
 #include "large/progress.h"
 #include "large/spanning.h"
+#include "pcnm/checkpoint.h"
 #include "pcnm/correl.h"
 #include "pcnm/distances.h"
 #include "pcnm/pcoa.h"
@@ -383,6 +384,11 @@ class Runner {
 
 Expected<RunResult> run_pcnm(std::shared_ptr<const Geometry> geometry, const RunOptions& options, Progress* progress) {
   try {
+    // The dense decomposition and the correlation check stop at their
+    // checkpoints as the rest of the run does at its polls.
+    const pcnm::CheckpointScope polls([progress] {
+      if (progress) progress->poll();
+    });
     return Runner(std::move(geometry), options, progress).run();
   } catch (const Cancelled&) {
     return fail("interrupted");

@@ -49,7 +49,7 @@ class Components {
 // least this, and for sites spread evenly it usually is this. The nearest
 // point of the tree is the nearest site: distances grow with the straight
 // line between the points.
-double farthest_nearest_neighbour(const Points& pts, const Metric& metric) {
+double farthest_nearest_neighbour(const Points& pts, const Metric& metric, Progress* progress) {
   PointsAdaptor adaptor{pts};
   KdTree tree(pts.p, adaptor, nanoflann::KDTreeSingleIndexAdaptorParams(kLeafSize));
   tree.buildIndex();
@@ -57,6 +57,8 @@ double farthest_nearest_neighbour(const Points& pts, const Metric& metric) {
   std::uint32_t index[2];
   double squared[2];
   for (Index i = 0; i < pts.n; ++i) {
+    // A pass over every site, seconds long for millions of them.
+    if (progress && (i & 4095) == 0) progress->poll();
     const std::size_t found = tree.knnSearch(pts.xyz + static_cast<std::size_t>(i) * pts.p, 2, index, squared);
     double nearest = std::numeric_limits<double>::infinity();  // no other site within the largest double
     for (std::size_t k = 0; k < found; ++k) {
@@ -124,7 +126,8 @@ Expected<double> longest_tree_edge(const Points& all, const Metric& metric, std:
   if (pts.n < 2) return 0.0;
   Components groups(pts.n);
   double previous = -1;
-  double radius = farthest_nearest_neighbour(pts, through);
+  if (progress) progress->poll();
+  double radius = farthest_nearest_neighbour(pts, through, progress);
   for (;;) {
     if (progress) progress->poll();
     // Past the largest double the squared distances overflow and no radius

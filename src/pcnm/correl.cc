@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "pcnm/checkpoint.h"
 #include "pcnm/constants.h"
 #include "pcnm/fast_kernels.h"
 
@@ -19,6 +20,7 @@ constexpr long kTile = 64;
 void symmetric_product(const double* a, const double* b, double* c, Index k, Index q, long ld) {
   const FastKernels& kernels = fast_kernels(Isa::kAuto);
   for (int r0 = 0; r0 < q; r0 += kPanel) {
+    checkpoint();
     const int r1 = std::min<int>(q, r0 + kPanel);
     kernels.cross_products(a, b, c, ld, k, r0, r1, r0, q);
   }

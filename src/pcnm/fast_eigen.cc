@@ -7,6 +7,7 @@
 
 #include "pcnm/constants.h"
 #include "pcnm/reference_eigen.h"
+#include "pcnm/checkpoint.h"
 #include "pcnm/team.h"
 
 namespace ortelix::pcnm {
@@ -148,6 +149,7 @@ void householder_reduce_fast(double* a, Index order, Index ld, double* diag, dou
     done_rows.clear();
   };
   for (int i = n - 1; i >= 1; --i) {
+    checkpoint();
     const int l = i;
     double* row = a + i * L;  // row i of the lower triangle, read from its upper twin
     if (pending) {
@@ -240,6 +242,7 @@ void householder_accumulate_fast(double* a, Index order, Index ld, double* diag,
   unsigned char active[kGroup];
   std::vector<double> scratch(2 * static_cast<std::size_t>(kPanel) * n);
   for (int s0 = 0; s0 < n; s0 += kGroup) {
+    checkpoint();
     const int s1 = std::min(n, s0 + kGroup);
     for (int s = s0; s < s1; ++s) active[s - s0] = std::fabs(diag[s]) > kTol;
     for (int c = 0; c < s1 - 1; ++c) {
@@ -348,6 +351,7 @@ bool tqli_fast(double* diag_, double* offdiag_, Index order, Index ld, double* a
   e(n) = 0.0;
 
   for (int l = 1; l <= n; ++l) {
+    checkpoint();
     int iter = 0;
     for (;;) {
       int m;

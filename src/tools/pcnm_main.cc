@@ -84,19 +84,6 @@ const char kHelp[] =
     "Exit status: 0 done, 1 unreadable or unsuitable data or a file that cannot\n"
     "be read or written (no output is changed then), 2 wrong command line.\n";
 
-// CSV names: the axis alone for one limit; with several, the limit's place
-// in the list first, "L2_PCNM3", a name R and pandas take as it is.
-std::vector<std::string> column_names(const large::RunResult& r) {
-  std::vector<std::string> names;
-  for (std::size_t k = 0; k < r.scales.size(); ++k) {
-    for (Index axis : r.scales[k].written_axes) {
-      names.push_back((r.scales.size() > 1 ? "L" + std::to_string(k + 1) + "_" : std::string()) + "PCNM" +
-                      std::to_string(axis));
-    }
-  }
-  return names;
-}
-
 output::VariableTable table_of(const large::RunResult& r, const std::vector<std::string>& names, Index rows,
                                const double* x, Index ld) {
   output::VariableTable t;
@@ -177,7 +164,7 @@ int run(const cli::Program& program, const std::vector<std::string>& args) {
 
   auto result = large::run_pcnm(geometry, c.run, &progress);
   if (!result.ok()) return error(geometry->name() + ": " + result.error());
-  const std::vector<std::string> names = column_names(*result);
+  const std::vector<std::string> names = large::column_names(*result);
 
   std::vector<double> placed;
   if (!c.predict.empty()) {

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "large/near_pairs.h"
+#include "large/progress.h"
 #include "large/site_sets.h"
 #include "large/spanning.h"
 #include "sites/distance_summary.h"
@@ -148,6 +149,27 @@ TEST(SpanningTree, LongestEdgeIsPrimsOnTheWholeMatrix) {
   const auto over = longest_tree_edge(points_of(sites_of(far_groups, 2)), 5000);
   ASSERT_FALSE(over.ok());
   EXPECT_EQ("the sites lie in groups so far apart that linking them keeps more than 5000 pairs of sites", over.error());
+}
+
+// The spanning tree's first pass, a nearest-neighbour search from every
+// site, asks whether to stop as it goes: before it has a radius to search
+// with, a caller that wants to stop has been asked once per 4096 sites.
+class CountPolls : public Progress {
+ public:
+  void stage(const std::string& name) override { staged = staged || !name.empty(); }
+  bool cancelled() override {
+    if (!staged) ++before_first_stage;
+    return false;
+  }
+  bool staged = false;
+  int before_first_stage = 0;
+};
+
+TEST(SpanningTree, ItsFirstPassPolls) {
+  const sites::Sites s = uniform_sites(40000, 1000, 1000, 12);
+  CountPolls count;
+  ASSERT_TRUE(longest_tree_edge(points_of(s), 500'000'000, &count).ok());
+  EXPECT_GE(count.before_first_stage, 40000 / 4096);
 }
 
 }  // namespace

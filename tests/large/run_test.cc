@@ -26,6 +26,46 @@ TEST(RunPcnm, StopsWhenItsProgressSaysSo) {
   EXPECT_EQ("interrupted", r.error());
 }
 
+// Asks to stop only once the eigen-solver has begun, where nearly all the
+// time of a large run goes.
+class StopInSolver : public Progress {
+ public:
+  void stage(const std::string& name) override { solving = solving || name == "eigen-solver"; }
+  bool cancelled() override { return solving; }
+  bool solving = false;
+};
+
+TEST(RunPcnm, TheEigenSolverStopsWhenItsProgressSaysSo) {
+  StopInSolver stop;
+  RunOptions options;
+  options.limits = {{false, 60}};
+  options.count = 10;
+  options.solver = Solver::kKrylov;
+  const auto r = run_pcnm(uniform_sites(3000, 1000, 1000, 3), options, &stop);
+  ASSERT_TRUE(stop.solving);
+  ASSERT_FALSE(r.ok());
+  EXPECT_EQ("interrupted", r.error());
+}
+
+// The dense decomposition and the correlation check, which poll nothing
+// themselves, stop at their checkpoints.
+class StopInDecomposition : public Progress {
+ public:
+  void stage(const std::string& name) override { deciding = deciding || name == "eigen-decomposition"; }
+  bool cancelled() override { return deciding; }
+  bool deciding = false;
+};
+
+TEST(RunPcnm, TheDenseDecompositionStopsWhenItsProgressSaysSo) {
+  StopInDecomposition stop;
+  RunOptions options;
+  options.limits = {{true, 0}};
+  const auto r = run_pcnm(uniform_sites(600, 1000, 1000, 4), options, &stop);
+  ASSERT_TRUE(stop.deciding);
+  ASSERT_FALSE(r.ok());
+  EXPECT_EQ("interrupted", r.error());
+}
+
 TEST(RunPcnm, RefusalsSayWhatToDo) {
   RunOptions below;  // below every distance of a transect: every pair truncated
   below.limits = {{false, 0.5}};
