@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "large/near_pairs.h"
 
@@ -13,6 +14,8 @@ class Team;
 
 namespace ortelix::large {
 
+class CentredSparse;
+
 // All that an iterative eigen-solver asks of a symmetric matrix: its order
 // and its product with a vector. A distributed solver can wrap the same
 // product (a shell matrix whose multiplication calls apply on its rows).
@@ -21,6 +24,45 @@ class SymmetricOperator {
   virtual ~SymmetricOperator() = default;
   virtual long size() const = 0;
   virtual void apply(const double* x, double* y) const = 0;
+
+  // y = alpha G x + beta x + gamma y for the b columns of x and y (size()
+  // rows each, column-major, one after the other). With gamma 0, y is
+  // only written. A block solver's products; this one takes the columns
+  // one at a time, an operator that can do better overrides it.
+  virtual void apply_block(const double* x, double* y, long b, double alpha = 1, double beta = 0,
+                           double gamma = 0) const;
+
+  // For a start from a coarser problem: P' G P, P's columns the unit
+  // indicators of `group` consecutive rows at a time (the last group may
+  // be smaller), or null where the operator cannot form it.
+  virtual std::unique_ptr<CentredSparse> coarsened(long group) const;
+};
+
+// A sparse symmetric B minus what centring takes away, as coarsening a
+// centred operator leaves it:
+//     G = B - (g s' + s g') / m + beta s s' / m^2.
+// The truncated Gower operator is the case s = 1, g = B 1, beta = 1' B 1,
+// m = n; grouping rows keeps the form (B -> P' B P, s -> P' s, g -> P' g).
+class CentredSparse : public SymmetricOperator {
+ public:
+  CentredSparse();
+  ~CentredSparse() override;
+  long size() const override { return n; }
+  void apply(const double* x, double* y) const override { apply_block(x, y, 1); }
+  void apply_block(const double* x, double* y, long b, double alpha = 1, double beta = 0,
+                   double gamma = 0) const override;
+  std::unique_ptr<CentredSparse> coarsened(long group) const override;
+
+  long n = 0;
+  std::vector<std::uint64_t> start;  // row r: [start[r], start[r + 1]), its diagonal included
+  std::vector<std::uint32_t> column;
+  std::vector<double> value;
+  std::vector<double> s, g;
+  double beta = 0, m = 1;
+
+ private:
+  std::unique_ptr<pcnm::Team> team_;
+  mutable std::vector<double> tile_, out_;  // workspaces of the products
 };
 
 // After truncation every far pair carries the same transformed value
@@ -38,6 +80,10 @@ class TruncatedGower : public SymmetricOperator {
 
   long size() const override { return pairs_.n; }
   void apply(const double* x, double* y) const override;
+  // The same sums as apply for each column, whatever b and the threads.
+  void apply_block(const double* x, double* y, long b, double alpha = 1, double beta = 0,
+                   double gamma = 0) const override;
+  std::unique_ptr<CentredSparse> coarsened(long group) const override;
 
   // Every eigenvalue of G lies in [lower, upper]: G's spectrum on the
   // centred vectors lies within that of B = -f I + S, bounded by
@@ -54,6 +100,9 @@ class TruncatedGower : public SymmetricOperator {
   long split_ = 0;  // rows [0, split_) and [split_, n) for the two threads
   std::unique_ptr<pcnm::Team> team_;
   mutable std::uint64_t products_ = 0;
+  // Workspaces of apply_block, kept from one product to the next: the
+  // columns of a tile centred and interleaved by row, and their products.
+  mutable std::vector<double> tile_, out_;
 };
 
 }  // namespace ortelix::large
