@@ -18,22 +18,34 @@ inline double transformed(double d) { return -((d * d) * 0.5); }
 // one pair's weight serves them all from one cache line, and each lane of
 // a vector register keeps a column of its own: no sum is split, and the
 // products are those of one column at a time.
-constexpr long kTile = 8;
+constexpr long kTile = 16;
+// Rows taken a column at a time when a tile is laid out or its products
+// spread back, so that the tile's part stays in the first-level cache.
+constexpr long kRun = 128;
+// Pairs ahead whose tile rows the kernels ask the cache for.
+constexpr std::uint64_t kAhead = 12;
 
-// Rows [r0, r1) of B z for the tile: the truncated operator's weights,
-// computed from the distances as apply computes them.
+// Rows [r0, r1) of B z for the tile, from out[0] on: the truncated
+// operator's weights, computed from the distances as apply computes them.
 __attribute__((target_clones("avx512f", "avx2", "default"))) void truncated_rows(
     long r0, long r1, const std::uint64_t* start, const std::uint32_t* column, const double* dist, double diag,
     double far, const double* tile, double* out) {
+  const std::uint64_t end = start[r1];
   for (long r = r0; r < r1; ++r) {
     double acc[kTile];
     for (long t = 0; t < kTile; ++t) acc[t] = diag * tile[r * kTile + t];
     for (std::uint64_t k = start[r]; k < start[r + 1]; ++k) {
+      // The tile rows of pairs a little ahead, which may lie anywhere.
+      if (k + kAhead < end) {
+        const double* ahead = tile + static_cast<std::size_t>(column[k + kAhead]) * kTile;
+        __builtin_prefetch(ahead);
+        __builtin_prefetch(ahead + 8);
+      }
       const double w = transformed(dist[k]) - far;
       const double* z = tile + static_cast<std::size_t>(column[k]) * kTile;
       for (long t = 0; t < kTile; ++t) acc[t] += w * z[t];
     }
-    for (long t = 0; t < kTile; ++t) out[r * kTile + t] = acc[t];
+    for (long t = 0; t < kTile; ++t) out[(r - r0) * kTile + t] = acc[t];
   }
 }
 
@@ -58,11 +70,12 @@ struct Half {
 };
 inline Half half(int part, long split, long n) { return part == 0 ? Half{0, split} : Half{split, n}; }
 
-// y = alpha z + beta x + gamma y for rows [r0, r1) of one column.
+// y = alpha (z - shift) + beta x + gamma y for rows [r0, r1) of one
+// column, z from its row r0 on.
 inline void combine(long r0, long r1, const double* z, long zstride, double shift, const double* x, double* y,
                     double alpha, double beta, double gamma) {
   for (long r = r0; r < r1; ++r) {
-    double v = alpha * (z[r * zstride] - shift);
+    double v = alpha * (z[(r - r0) * zstride] - shift);
     if (beta != 0) v += beta * x[r];
     if (gamma != 0) v += gamma * y[r];
     y[r] = v;
@@ -128,11 +141,15 @@ TruncatedGower::TruncatedGower(const NearPairs& pairs, double thresh, int thread
     : pairs_(pairs), far_(transformed(thresh * pcnm::kLargeDistanceMultiplier)), team_(new pcnm::Team(threads)) {
   const long n = pairs.n;
   double low = 0, high = 0;
+  row_sum_.resize(static_cast<std::size_t>(n));
   for (long r = 0; r < n; ++r) {
-    double radius = 0;
+    double radius = 0, sum = -far_;
     for (std::uint64_t k = pairs.start[r]; k < pairs.start[r + 1]; ++k) {
       radius += std::fabs(transformed(pairs.dist[k]) - far_);
+      sum += transformed(pairs.dist[k]) - far_;
     }
+    row_sum_[r] = sum;
+    total_ += sum;
     low = std::min(low, -far_ - radius);
     high = std::max(high, -far_ + radius);
   }
@@ -148,43 +165,46 @@ TruncatedGower::TruncatedGower(const NearPairs& pairs, double thresh, int thread
 
 TruncatedGower::~TruncatedGower() = default;
 
-// Every sum over the rows is the sum over [0, split_) plus that over
-// [split_, n), each in increasing order, on one thread or two.
+// G x = B (x - m 1) - m' 1 = B x - m B 1 - m' 1, m the mean of x and m'
+// that of B (x - m 1), which B's symmetry makes (1' B x - m 1' B 1) / n:
+// both means come from one pass over x, before the pass over the pairs,
+// so that each product is written as soon as it is summed. The vectors an
+// eigen-solver multiplies are centred, or nearly, so taking m B 1 away
+// after the product loses nothing to cancellation. Every sum over the
+// rows is the sum over [0, split_) plus that over [split_, n), each in
+// increasing order, on one thread or two; apply and each column of
+// apply_block do the same operations in the same order.
 void TruncatedGower::apply(const double* x, double* y) const {
   ++products_;
   const long n = pairs_.n;
   const double dn = static_cast<double>(n);
   const bool split = n >= 4096;
-  double part_sum[2];
+  double part_sum[2][2];
   team_->run(split, [&](int part) {
     const Half h = half(part, split_, n);
-    double sum = 0.0;
-    for (long i = h.r0; i < h.r1; ++i) sum += x[i];
-    part_sum[part] = sum;
+    double sum = 0.0, weighted = 0.0;
+    for (long i = h.r0; i < h.r1; ++i) {
+      sum += x[i];
+      weighted += row_sum_[i] * x[i];
+    }
+    part_sum[part][0] = sum;
+    part_sum[part][1] = weighted;
   });
-  const double mean = (part_sum[0] + part_sum[1]) / dn;
+  const double mean = (part_sum[0][0] + part_sum[1][0]) / dn;
+  const double mean_y = ((part_sum[0][1] + part_sum[1][1]) - mean * total_) / dn;
   const double diag = -far_;
   const std::uint64_t* start = pairs_.start.data();
   const std::uint32_t* column = pairs_.column.data();
   const double* dist = pairs_.dist.data();
   const double far = far_;
-  // y = B (x - mean): each row's sum in increasing pair order, whichever
-  // thread computes it.
   team_->run(split, [&](int part) {
     const Half h = half(part, split_, n);
-    double sum = 0.0;
     for (long r = h.r0; r < h.r1; ++r) {
-      double acc = diag * (x[r] - mean);
-      for (std::uint64_t k = start[r]; k < start[r + 1]; ++k) {
-        acc += (transformed(dist[k]) - far) * (x[column[k]] - mean);
-      }
-      y[r] = acc;
-      sum += acc;
+      double acc = diag * x[r];
+      for (std::uint64_t k = start[r]; k < start[r + 1]; ++k) acc += (transformed(dist[k]) - far) * x[column[k]];
+      y[r] = (acc - mean * row_sum_[r]) - mean_y;
     }
-    part_sum[part] = sum;
   });
-  const double mean_y = (part_sum[0] + part_sum[1]) / dn;
-  for (long i = 0; i < n; ++i) y[i] -= mean_y;
 }
 
 void TruncatedGower::apply_block(const double* x, double* y, long b, double alpha, double beta,
@@ -194,59 +214,68 @@ void TruncatedGower::apply_block(const double* x, double* y, long b, double alph
   const double dn = static_cast<double>(n);
   const bool split = n >= 4096;
   const std::size_t cells = static_cast<std::size_t>(n) * kTile;
-  if (tile_.size() < cells) {
-    tile_.assign(cells, 0.0);
-    out_.assign(cells, 0.0);
-  }
-  double* tile = tile_.data();
-  double* out = out_.data();
+  // Two tiles: the threads lay out the next while they multiply this one.
+  if (tile_.size() < 2 * cells) tile_.assign(2 * cells, 0.0);
+  if (out_.size() < static_cast<std::size_t>(2 * kRun * kTile)) out_.assign(2 * kRun * kTile, 0.0);
   const double diag = -far_;
-  for (long c0 = 0; c0 < b; c0 += kTile) {
+  const double* row_sum = row_sum_.data();
+  std::vector<double> part_sum(4 * static_cast<std::size_t>(b));  // per column and part: sum, weighted sum
+  // Columns [c0, c0 + kTile) of x into a tile for the rows of h,
+  // interleaved, with their part of the sums.
+  const auto lay_out = [&](long c0, double* tile, const Half& h, int part) {
     const long width = std::min(kTile, b - c0);
-    const double* xs = x + static_cast<std::size_t>(c0) * n;
-    double* ys = y + static_cast<std::size_t>(c0) * n;
-    double part_sum[2][kTile] = {};
-    team_->run(split, [&](int part) {
-      const Half h = half(part, split_, n);
+    double sum[kTile] = {}, weighted[kTile] = {};
+    for (long r0 = h.r0; r0 < h.r1; r0 += kRun) {
+      const long r1 = std::min(h.r1, r0 + kRun);
       for (long t = 0; t < width; ++t) {
-        const double* xc = xs + static_cast<std::size_t>(t) * n;
-        double sum = 0.0;
-        for (long i = h.r0; i < h.r1; ++i) sum += xc[i];
-        part_sum[part][t] = sum;
+        const double* xc = x + static_cast<std::size_t>(c0 + t) * n;
+        double s = sum[t], w = weighted[t];
+        for (long r = r0; r < r1; ++r) {
+          tile[r * kTile + t] = xc[r];
+          s += xc[r];
+          w += row_sum[r] * xc[r];
+        }
+        sum[t] = s;
+        weighted[t] = w;
       }
-    });
-    double mean[kTile] = {};
-    for (long t = 0; t < width; ++t) mean[t] = (part_sum[0][t] + part_sum[1][t]) / dn;
+      for (long t = width; t < kTile; ++t) {
+        for (long r = r0; r < r1; ++r) tile[r * kTile + t] = 0.0;
+      }
+    }
+    for (long t = 0; t < width; ++t) {
+      part_sum[4 * (c0 + t) + 2 * part] = sum[t];
+      part_sum[4 * (c0 + t) + 2 * part + 1] = weighted[t];
+    }
+  };
+  team_->run(split, [&](int part) { lay_out(0, tile_.data(), half(part, split_, n), part); });
+  for (long c0 = 0, which = 0; c0 < b; c0 += kTile, which ^= 1) {
+    const long width = std::min(kTile, b - c0);
+    const double* tile = tile_.data() + which * cells;
+    double mean[kTile] = {}, mean_y[kTile] = {};
+    for (long t = 0; t < width; ++t) {
+      const double* ps = part_sum.data() + 4 * (c0 + t);
+      mean[t] = (ps[0] + ps[2]) / dn;
+      mean_y[t] = ((ps[1] + ps[3]) - mean[t] * total_) / dn;
+    }
     team_->run(split, [&](int part) {
       const Half h = half(part, split_, n);
-      for (long r = h.r0; r < h.r1; ++r) {
-        for (long t = 0; t < width; ++t) tile[r * kTile + t] = xs[static_cast<std::size_t>(t) * n + r] - mean[t];
-        for (long t = width; t < kTile; ++t) tile[r * kTile + t] = 0.0;
-      }
-    });
-    team_->run(split, [&](int part) {
-      const Half h = half(part, split_, n);
-      truncated_rows(h.r0, h.r1, pairs_.start.data(), pairs_.column.data(), pairs_.dist.data(), diag, far_, tile,
-                     out);
-      double sum[kTile] = {};
-      for (long r = h.r0; r < h.r1; ++r) {
-        for (long t = 0; t < kTile; ++t) sum[t] += out[r * kTile + t];
-      }
-      for (long t = 0; t < kTile; ++t) part_sum[part][t] = sum[t];
-    });
-    double mean_y[kTile] = {};
-    for (long t = 0; t < width; ++t) mean_y[t] = (part_sum[0][t] + part_sum[1][t]) / dn;
-    team_->run(split, [&](int part) {
-      const Half h = half(part, split_, n);
-      for (long r = h.r0; r < h.r1; ++r) {
+      double* run = out_.data() + part * kRun * kTile;
+      for (long r0 = h.r0; r0 < h.r1; r0 += kRun) {
+        const long r1 = std::min(h.r1, r0 + kRun);
+        truncated_rows(r0, r1, pairs_.start.data(), pairs_.column.data(), pairs_.dist.data(), diag, far_, tile,
+                       run);
         for (long t = 0; t < width; ++t) {
-          const std::size_t at = static_cast<std::size_t>(t) * n + r;
-          double v = alpha * (out[r * kTile + t] - mean_y[t]);
-          if (beta != 0) v += beta * xs[at];
-          if (gamma != 0) v += gamma * ys[at];
-          ys[at] = v;
+          double* yc = y + static_cast<std::size_t>(c0 + t) * n;
+          const double m = mean[t], my = mean_y[t];
+          for (long r = r0; r < r1; ++r) {
+            double v = alpha * ((run[(r - r0) * kTile + t] - m * row_sum[r]) - my);
+            if (beta != 0) v += beta * tile[r * kTile + t];
+            if (gamma != 0) v += gamma * yc[r];
+            yc[r] = v;
+          }
         }
       }
+      if (c0 + kTile < b) lay_out(c0 + kTile, tile_.data() + (which ^ 1) * cells, h, part);
     });
   }
 }
@@ -307,14 +336,19 @@ void CentredSparse::apply_block(const double* x, double* y, long b, double alpha
     team_->run(split, [&](int part) {
       const Half h = half(part, mid, n);
       double a[kTile] = {}, c[kTile] = {};
-      for (long r = h.r0; r < h.r1; ++r) {
+      for (long r0 = h.r0; r0 < h.r1; r0 += kRun) {
+        const long r1 = std::min(h.r1, r0 + kRun);
         for (long t = 0; t < width; ++t) {
-          const double v = xs[static_cast<std::size_t>(t) * n + r];
-          a[t] += s[r] * v;
-          c[t] += g[r] * v;
-          tile[r * kTile + t] = v;
+          const double* xc = xs + static_cast<std::size_t>(t) * n;
+          for (long r = r0; r < r1; ++r) {
+            a[t] += s[r] * xc[r];
+            c[t] += g[r] * xc[r];
+            tile[r * kTile + t] = xc[r];
+          }
         }
-        for (long t = width; t < kTile; ++t) tile[r * kTile + t] = 0.0;
+        for (long t = width; t < kTile; ++t) {
+          for (long r = r0; r < r1; ++r) tile[r * kTile + t] = 0.0;
+        }
       }
       for (long t = 0; t < kTile; ++t) {
         sx[part][t] = a[t];
@@ -330,13 +364,16 @@ void CentredSparse::apply_block(const double* x, double* y, long b, double alpha
     team_->run(split, [&](int part) {
       const Half h = half(part, mid, n);
       sparse_rows(h.r0, h.r1, start.data(), column.data(), value.data(), tile, out);
-      for (long r = h.r0; r < h.r1; ++r) {
+      for (long r0 = h.r0; r0 < h.r1; r0 += kRun) {
+        const long r1 = std::min(h.r1, r0 + kRun);
         for (long t = 0; t < width; ++t) {
-          const std::size_t at = static_cast<std::size_t>(t) * n + r;
-          double v = alpha * (out[r * kTile + t] - (g[r] * on_g[t] + s[r] * on_s[t]));
-          if (beta_x != 0) v += beta_x * xs[at];
-          if (gamma != 0) v += gamma * ys[at];
-          ys[at] = v;
+          const std::size_t at = static_cast<std::size_t>(t) * n;
+          for (long r = r0; r < r1; ++r) {
+            double v = alpha * (out[r * kTile + t] - (g[r] * on_g[t] + s[r] * on_s[t]));
+            if (beta_x != 0) v += beta_x * xs[at + r];
+            if (gamma != 0) v += gamma * ys[at + r];
+            ys[at + r] = v;
+          }
         }
       }
     });

@@ -96,12 +96,15 @@ class TruncatedGower : public SymmetricOperator {
  private:
   const NearPairs& pairs_;
   double far_;  // f, the transformed value of every far pair
+  std::vector<double> row_sum_;  // of B, in pair order
+  double total_ = 0;             // their sum, in row order
   double lower_ = 0, upper_ = 0;
   long split_ = 0;  // rows [0, split_) and [split_, n) for the two threads
   std::unique_ptr<pcnm::Team> team_;
   mutable std::uint64_t products_ = 0;
-  // Workspaces of apply_block, kept from one product to the next: the
-  // columns of a tile centred and interleaved by row, and their products.
+  // Workspaces of apply_block, kept from one product to the next: two
+  // tiles of columns centred and interleaved by row, and each thread's
+  // products of a run of rows.
   mutable std::vector<double> tile_, out_;
 };
 
