@@ -40,9 +40,18 @@ void write_report(textio::RecordSink& sink, const ReportContext& context, const 
     line(sink, "Sum of negative eigenvalues:", exact_number(r.negative_sum));
     line(sink, "Trace of Gower-centred matrix:", exact_number(r.trace));
   } else {
-    std::string solver = "implicitly restarted Lanczos (Spectra), the " + std::to_string(r.eigenvalues.size()) +
-                         " largest eigenvalues";
-    line(sink, "Eigen-solver:", solver);
+    const std::string wanted = "the " + std::to_string(r.eigenvalues.size()) + " largest eigenvalues";
+    if (r.krylov.method == "block") {
+      line(sink, "Eigen-solver:", "Chebyshev-filtered subspace iteration on a block of " +
+                                      std::to_string(r.krylov.block) + " vectors, " + wanted);
+      line(sink, "Start:", r.krylov.levels > 0 ? "from " + std::to_string(r.krylov.levels) +
+                                                     " coarser problem" + (r.krylov.levels > 1 ? "s" : "") +
+                                                     " on groups of sites"
+                                               : std::string("random vectors"));
+      line(sink, "Rayleigh-Ritz steps:", std::to_string(r.krylov.iterations));
+    } else {
+      line(sink, "Eigen-solver:", "implicitly restarted Lanczos (Spectra), " + wanted);
+    }
     if (r.krylov.degree > 1) {
       line(sink, "Filter:", "Chebyshev polynomial of degree " + std::to_string(r.krylov.degree) + ", damping up to " +
                                 exact_number(r.krylov.cut));
