@@ -135,7 +135,9 @@ void expect_eigenpairs(const SymmetricOperator& op, const LeadingPairs& got, int
   std::vector<double> w(n);
   for (int j = 0; j < k; ++j) {
     const double* v = got.vectors.data() + static_cast<std::size_t>(j) * n;
-    if (j > 0) EXPECT_GE(got.values[j - 1], got.values[j]) << name << " order at " << j + 1;
+    if (j > 0) {
+      EXPECT_GE(got.values[j - 1], got.values[j]) << name << " order at " << j + 1;
+    }
     op.apply(v, w.data());
     double rr = 0;
     for (long r = 0; r < n; ++r) rr += (w[r] - got.values[j] * v[r]) * (w[r] - got.values[j] * v[r]);
