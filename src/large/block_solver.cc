@@ -306,35 +306,11 @@ std::optional<std::string> iterate(const SymmetricOperator& op, double lower, do
       degree[j] = running;
     }
 
-    // The scaled three-term recurrence of Zhou and Saad, y holding G v:
-    // the newest iterate of a column in y after odd steps, in v after even
-    // ones; a column stops at its own degree, the columns still going
-    // being a contiguous run to the end of the block.
-    const double e = (cut - low) / 2, c = (cut + low) / 2, sigma1 = e / (std::max(upper, top) - c);
+    // y holds G v.
     const long active = b - locked;
-    {
-      const double alpha = sigma1 / e;
-      Block yb(col(y, locked), n, active, Eigen::OuterStride<>(n));
-      const Block vb(col(v, locked), n, active, Eigen::OuterStride<>(n));
-      yb = alpha * (yb - c * vb);
-    }
-    double sigma = sigma1;
-    for (int step = 2; step <= degree[b - 1]; ++step) {
-      long first = locked;
-      while (degree[first] < step) ++first;
-      const double next = 1 / (2 / sigma1 - sigma);
-      const double alpha = 2 * next / e, beta = -alpha * c, gamma = -sigma * next;
-      if (step % 2 == 0) {
-        op.apply_block(col(y, first), col(v, first), b - first, alpha, beta, gamma);
-      } else {
-        op.apply_block(col(v, first), col(y, first), b - first, alpha, beta, gamma);
-      }
-      stats.products += static_cast<std::uint64_t>(b - first);
-      sigma = next;
-    }
-    for (long j = locked; j < b; ++j) {
-      if (degree[j] % 2 == 1) std::copy_n(col(y, j), n, col(v, j));
-    }
+    op.chebyshev_block(col(v, locked), col(y, locked), active, degree.data() + locked, low, cut,
+                       std::max(upper, top));
+    for (long j = locked; j < b; ++j) stats.products += static_cast<std::uint64_t>(degree[j] - 1);
 
     orthonormalize(tall, col(v, locked), active, v, locked, seed);
     op.apply_block(col(v, locked), col(y, locked), active);

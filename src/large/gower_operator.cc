@@ -64,6 +64,42 @@ __attribute__((target_clones("avx512f", "avx2", "default"))) void sparse_rows(
   }
 }
 
+// Rows [r0, r1) of a step of the recurrence on a tile: y0 becomes
+// a (G y1) + bb y1 + g y0, G y1 = (z - mean B 1) - mean_y with z = B y1
+// from run[0] on; s and w gather the sums of the new rows, plain and
+// weighted by the row sums of B. Each lane is a column of its own.
+__attribute__((target_clones("avx512f", "avx2", "default"))) void recurrence_rows(
+    long r0, long r1, const double* __restrict run, const double* __restrict row_sum, const double* __restrict y1s,
+    double* __restrict y0s, const double* a, const double* bb, const double* g, const double* mean,
+    const double* mean_y, double* s, double* w) {
+  double ca[kTile], cb[kTile], cg[kTile], cm[kTile], cy[kTile], ls[kTile], lw[kTile];
+  for (long t = 0; t < kTile; ++t) {
+    ca[t] = a[t];
+    cb[t] = bb[t];
+    cg[t] = g[t];
+    cm[t] = mean[t];
+    cy[t] = mean_y[t];
+    ls[t] = s[t];
+    lw[t] = w[t];
+  }
+  for (long r = r0; r < r1; ++r) {
+    const double* z = run + (r - r0) * kTile;
+    const double* y1 = y1s + r * kTile;
+    double* y0 = y0s + r * kTile;
+    const double rs = row_sum[r];
+    for (long t = 0; t < kTile; ++t) {
+      const double v = (ca[t] * ((z[t] - cm[t] * rs) - cy[t]) + cb[t] * y1[t]) + cg[t] * y0[t];
+      y0[t] = v;
+      ls[t] += v;
+      lw[t] += rs * v;
+    }
+  }
+  for (long t = 0; t < kTile; ++t) {
+    s[t] = ls[t];
+    w[t] = lw[t];
+  }
+}
+
 // Which of the two parts a row belongs to when rows are split at `split`.
 struct Half {
   long r0, r1;
@@ -132,6 +168,63 @@ void SymmetricOperator::apply_block(const double* x, double* y, long b, double a
     const double* xc = x + static_cast<std::size_t>(c) * n;
     apply(xc, z.data());
     combine(0, n, z.data(), 1, 0.0, xc, y + static_cast<std::size_t>(c) * n, alpha, beta, gamma);
+  }
+}
+
+// The recurrence's coefficients at each step, the same for every column.
+struct Chebyshev {
+  double e, c, sigma1, sigma;
+  Chebyshev(double lower, double cut, double top)
+      : e((cut - lower) / 2), c((cut + lower) / 2), sigma1(e / (top - c)), sigma(sigma1) {}
+  // Step 1: y1 = (sigma1 / e) (G x - c x).
+  double first() const { return sigma1 / e; }
+  // Step s >= 2: y_s = alpha G y_(s-1) + beta y_(s-1) + gamma y_(s-2).
+  void next(double& alpha, double& beta, double& gamma) {
+    const double following = 1 / (2 / sigma1 - sigma);
+    alpha = 2 * following / e;
+    beta = -alpha * c;
+    gamma = -sigma * following;
+    sigma = following;
+  }
+};
+
+void SymmetricOperator::chebyshev_block(double* x, double* gx, long b, const int* degree, double lower, double cut,
+                                        double top) const {
+  const long n = size();
+  const auto col = [n](double* base, long j) { return base + static_cast<std::size_t>(j) * n; };
+  Chebyshev ch(lower, cut, top);
+  const double first = ch.first();
+  for (long j = 0; j < b; ++j) {
+    double* y = col(gx, j);
+    const double* xc = col(x, j);
+    for (long r = 0; r < n; ++r) y[r] = first * (y[r] - ch.c * xc[r]);
+  }
+  // The newest iterate of a column in gx after odd steps, in x after even
+  // ones; the columns still going at a step are those of a degree at
+  // least that step.
+  int most = 1;
+  for (long j = 0; j < b; ++j) most = std::max(most, degree[j]);
+  std::vector<long> going;
+  for (int step = 2; step <= most; ++step) {
+    double alpha, beta, gamma;
+    ch.next(alpha, beta, gamma);
+    for (long j = 0; j < b;) {
+      if (degree[j] < step) {
+        ++j;
+        continue;
+      }
+      long end = j;
+      while (end < b && degree[end] >= step) ++end;
+      if (step % 2 == 0) {
+        apply_block(col(gx, j), col(x, j), end - j, alpha, beta, gamma);
+      } else {
+        apply_block(col(x, j), col(gx, j), end - j, alpha, beta, gamma);
+      }
+      j = end;
+    }
+  }
+  for (long j = 0; j < b; ++j) {
+    if (degree[j] % 2 == 1) std::copy_n(col(gx, j), n, col(x, j));
   }
 }
 
@@ -276,6 +369,94 @@ void TruncatedGower::apply_block(const double* x, double* y, long b, double alph
         }
       }
       if (c0 + kTile < b) lay_out(c0 + kTile, tile_.data() + (which ^ 1) * cells, h, part);
+    });
+  }
+}
+
+void TruncatedGower::chebyshev_block(double* x, double* gx, long b, const int* degree, double lower, double cut,
+                                     double top) const {
+  const long n = pairs_.n;
+  const double dn = static_cast<double>(n);
+  const bool split = n >= 4096;
+  const std::size_t cells = static_cast<std::size_t>(n) * kTile;
+  if (tile_.size() < 2 * cells) tile_.assign(2 * cells, 0.0);
+  if (out_.size() < static_cast<std::size_t>(2 * kRun * kTile)) out_.assign(2 * kRun * kTile, 0.0);
+  const double diag = -far_;
+  const double* row_sum = row_sum_.data();
+  for (long c0 = 0; c0 < b; c0 += kTile) {
+    const long width = std::min(kTile, b - c0);
+    int most = 1;
+    for (long t = 0; t < width; ++t) {
+      most = std::max(most, degree[c0 + t]);
+      products_ += static_cast<std::uint64_t>(degree[c0 + t] - 1);
+    }
+    // older: the iterate before last, newer: the last; per thread and lane
+    // the sums over its rows of the last one (plain, and weighted by the
+    // row sums of B).
+    double* older = tile_.data();
+    double* newer = tile_.data() + cells;
+    double sums[2][2][kTile] = {};
+    Chebyshev ch(lower, cut, top);
+    const double first = ch.first();
+    team_->run(split, [&](int part) {
+      const Half h = half(part, split_, n);
+      double s[kTile] = {}, w[kTile] = {};
+      for (long r0 = h.r0; r0 < h.r1; r0 += kRun) {
+        const long r1 = std::min(h.r1, r0 + kRun);
+        for (long t = 0; t < kTile; ++t) {
+          const double* xc = t < width ? x + static_cast<std::size_t>(c0 + t) * n : nullptr;
+          const double* yc = t < width ? gx + static_cast<std::size_t>(c0 + t) * n : nullptr;
+          for (long r = r0; r < r1; ++r) {
+            const double x0 = xc ? xc[r] : 0.0;
+            const double x1 = xc ? first * (yc[r] - ch.c * x0) : 0.0;
+            older[r * kTile + t] = x0;
+            newer[r * kTile + t] = x1;
+            s[t] += x1;
+            w[t] += row_sum[r] * x1;
+          }
+        }
+      }
+      for (long t = 0; t < kTile; ++t) {
+        sums[part][0][t] = s[t];
+        sums[part][1][t] = w[t];
+      }
+    });
+    for (int step = 2; step <= most; ++step) {
+      double alpha, beta, gamma;
+      ch.next(alpha, beta, gamma);
+      // A lane past its degree keeps its last iterate: 0 G y + 1 y + 0 z.
+      double a[kTile], bb[kTile], g[kTile], mean[kTile], mean_y[kTile];
+      for (long t = 0; t < kTile; ++t) {
+        const bool going = t < width && degree[c0 + t] >= step;
+        a[t] = going ? alpha : 0.0;
+        bb[t] = going ? beta : 1.0;
+        g[t] = going ? gamma : 0.0;
+        mean[t] = (sums[0][0][t] + sums[1][0][t]) / dn;
+        mean_y[t] = ((sums[0][1][t] + sums[1][1][t]) - mean[t] * total_) / dn;
+      }
+      team_->run(split, [&](int part) {
+        const Half h = half(part, split_, n);
+        double* run = out_.data() + part * kRun * kTile;
+        double s[kTile] = {}, w[kTile] = {};
+        for (long r0 = h.r0; r0 < h.r1; r0 += kRun) {
+          const long r1 = std::min(h.r1, r0 + kRun);
+          truncated_rows(r0, r1, pairs_.start.data(), pairs_.column.data(), pairs_.dist.data(), diag, far_, newer,
+                         run);
+          recurrence_rows(r0, r1, run, row_sum, newer, older, a, bb, g, mean, mean_y, s, w);
+        }
+        for (long t = 0; t < kTile; ++t) {
+          sums[part][0][t] = s[t];
+          sums[part][1][t] = w[t];
+        }
+      });
+      std::swap(older, newer);
+    }
+    team_->run(split, [&](int part) {
+      const Half h = half(part, split_, n);
+      for (long t = 0; t < width; ++t) {
+        double* xc = x + static_cast<std::size_t>(c0 + t) * n;
+        for (long r = h.r0; r < h.r1; ++r) xc[r] = newer[r * kTile + t];
+      }
     });
   }
 }

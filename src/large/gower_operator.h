@@ -32,6 +32,16 @@ class SymmetricOperator {
   virtual void apply_block(const double* x, double* y, long b, double alpha = 1, double beta = 0,
                            double gamma = 0) const;
 
+  // Each column x_j (size() rows, column-major) becomes p_j(G) x_j, p_j
+  // the Chebyshev polynomial of degree degree[j] >= 1 of the operator that
+  // maps [lower, cut] onto [-1, 1], scaled by its value at `top` (the
+  // three-term recurrence of Zhou and Saad, 2007); gx holds G x and is
+  // used up. This one runs the recurrence on whole blocks with
+  // apply_block; an operator that can keep a few columns in cache from one
+  // step to the next overrides it.
+  virtual void chebyshev_block(double* x, double* gx, long b, const int* degree, double lower, double cut,
+                               double top) const;
+
   // For a start from a coarser problem: P' G P, P's columns the unit
   // indicators of `group` consecutive rows at a time (the last group may
   // be smaller), or null where the operator cannot form it.
@@ -83,6 +93,11 @@ class TruncatedGower : public SymmetricOperator {
   // The same sums as apply for each column, whatever b and the threads.
   void apply_block(const double* x, double* y, long b, double alpha = 1, double beta = 0,
                    double gamma = 0) const override;
+  // Sixteen columns at a time through all their steps, interleaved row by
+  // row: each step one pass over the pairs, reading the last iterate and
+  // overwriting the one before, and no other pass over memory.
+  void chebyshev_block(double* x, double* gx, long b, const int* degree, double lower, double cut,
+                       double top) const override;
   std::unique_ptr<CentredSparse> coarsened(long group) const override;
 
   // Every eigenvalue of G lies in [lower, upper]: G's spectrum on the
