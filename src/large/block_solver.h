@@ -16,10 +16,11 @@ namespace ortelix::large {
 // [lower, cut], the cut at the smallest Ritz value of the block, then
 // compressed by Rayleigh-Ritz. Each vector gets the degree its residual
 // still asks for; converged vectors are locked and no longer filtered.
-// The start comes from the same problem on groups of consecutive rows
-// (SymmetricOperator::coarsened), solved the same way down to a size a
-// dense decomposition takes, then spread back over the rows of each
-// group: the leading eigenvectors vary slowly from row to row.
+// Where each row has few entries (a lattice), the start comes from the
+// same problem on groups of consecutive rows (SymmetricOperator::
+// coarsened), solved the same way down to a size a dense decomposition
+// takes, then spread back over the rows of each group: the leading
+// eigenvectors vary slowly from row to row. Elsewhere it is random.
 // `k` + the guard must be at most a quarter of the order.
 std::optional<std::string> block_leading_eigenpairs(const SymmetricOperator& op, double lower, double upper, int k,
                                                     LeadingPairs& out, Progress* progress = nullptr,

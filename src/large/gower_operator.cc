@@ -492,6 +492,7 @@ std::unique_ptr<CentredSparse> TruncatedGower::coarsened(long group) const {
   }
   c->beta = total;
   c->m = static_cast<double>(n);
+  c->source_entries = static_cast<double>(pairs_.start[n]) / static_cast<double>(n) + 1;
   return c;
 }
 
@@ -583,6 +584,7 @@ std::unique_ptr<CentredSparse> CentredSparse::coarsened(long group) const {
   }
   c->beta = beta;
   c->m = m;
+  c->source_entries = static_cast<double>(column.size()) / static_cast<double>(n);
   return c;
 }
 

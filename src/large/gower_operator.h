@@ -69,6 +69,7 @@ class CentredSparse : public SymmetricOperator {
   std::vector<double> value;
   std::vector<double> s, g;
   double beta = 0, m = 1;
+  double source_entries = 0;  // stored entries a row of the operator it was coarsened from (with the diagonal)
 
  private:
   std::unique_ptr<pcnm::Team> team_;
