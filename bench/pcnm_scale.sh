@@ -1,22 +1,25 @@
 #!/usr/bin/env bash
 # ortelix-pcnm at scale. First side by side with the dialogue program on
 # 2000 sites (every PCNM variable, layout 1), checking that both write the
-# same variables up to their signs; then ortelix-pcnm alone on 10^4, 10^5
-# and 10^6 sites, on a grid and spread at random (uniform), with the K
-# leading variables (K = 100, and 50 for a million sites). The limit is
-# the longest edge of a minimum spanning tree throughout.
+# same variables up to their signs; then the K leading variables (K = 100,
+# and 50 from a million sites on) of 10^4 and 10^5 sites beside ARPACK
+# (scipy's eigsh) on the same operator, and of 10^6 sites alone, each on
+# several draws of each kind of site set (bench/pcnm_arpack.sh); 10^7
+# sites spread at random, once, on request. The limit is the longest edge
+# of a minimum spanning tree throughout.
 #
-#   bench/pcnm_scale.sh [build folder] [runs] [runs of a million sites] [largest]
+#   bench/pcnm_scale.sh [build folder] [runs] [draws of a million sites] [largest]
 #
-# LARGEST (default 1000000) skips the sizes above it: 0 runs the 2000-site
-# comparison alone.
-# Prints the median wall-clock seconds of the runs and the peak resident
-# memory (GNU time). The default is 3 runs of each, 1 of a million sites.
+# RUNS (default 3) is the number of runs of the comparison and of draws of
+# each kind of site set. LARGEST (default 1000000) skips the sizes above
+# it: 0 runs the 2000-site comparison alone, 10000000 adds 10^7 sites.
+# Prints median wall-clock seconds and peak resident memory (GNU time).
 set -euo pipefail
 
 build=${1:-build}
 runs=${2:-3}
 million_runs=${3:-1}
+here=$(cd "$(dirname "$0")" && pwd)
 largest=${4:-1000000}
 dialogue=$(realpath "$build/src/main/ortelix")
 pcnm=$(realpath "$build/src/tools/ortelix-pcnm")
@@ -84,34 +87,16 @@ for scenario in grid uniform; do
   unset same
 done
 
-echo
-echo "ortelix-pcnm alone, the K leading variables; median wall-clock seconds"
-printf '%-10s %-8s %5s %6s %10s %12s %12s\n' sites layout K runs seconds "peak MB" variables
-for n in 10000 100000 1000000; do
+# Then the K leading variables on several draws of each kind of site set,
+# beside ARPACK on the same operator (bench/pcnm_arpack.sh) up to 10^5
+# sites, alone beyond.
+for n in 10000 100000 1000000 10000000; do
+  [ "$n" -le "$largest" ] || continue
+  echo
   case $n in
-    10000) rows=100 cols=100 k=100 r=$runs ;;
-    100000) rows=400 cols=250 k=100 r=$runs ;;
-    1000000) rows=1000 cols=1000 k=50 r=$million_runs ;;
+    10000 | 100000) "$here/pcnm_arpack.sh" "$build" $n 100 "$runs" ;;
+    1000000) [ "$million_runs" -gt 0 ] && "$here/pcnm_arpack.sh" "$build" $n 50 "$million_runs" "uniform grid" 0 ;;
+    10000000) "$here/pcnm_arpack.sh" "$build" $n 50 1 uniform 0 ;;
   esac
-  [ "$r" -gt 0 ] && [ "$n" -le "$largest" ] || continue
-  uniform "$n" 7 > "$work/u$n.txt"
-  for scenario in grid uniform; do
-    : > "$work/s.ms"
-    for ((i = 1; i <= r; i++)); do
-      dir="$work/$scenario$n.$i"
-      mkdir -p "$dir"
-      if [ $scenario = grid ]; then
-        read -r ms kb < <(timed "$dir" "$pcnm" --grid $rows $cols --limit mst --count $k -o var.csv)
-      else
-        ln -s "$work/u$n.txt" "$dir/sites.txt"
-        read -r ms kb < <(timed "$dir" "$pcnm" sites.txt --limit mst --count $k -o var.csv)
-      fi
-      echo "$ms" >> "$work/s.ms"
-      written=$(head -n 1 "$dir/var.csv" | awk -F, '{ print NF - 1 }')
-      rm -f "$dir/var.csv"
-    done
-    awk -v n="$n" -v s="$scenario" -v k="$k" -v r="$r" -v ms="$(median < "$work/s.ms")" -v kb="$kb" -v w="$written" 'BEGIN {
-      printf "%-10d %-8s %5d %6d %10.2f %12.1f %12d\n", n, s, k, r, ms / 1000, kb / 1024, w }'
-  done
 done
 exit $status

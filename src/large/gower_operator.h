@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "base/index.h"
 
@@ -15,6 +16,10 @@ class Team;
 
 namespace ortelix::large {
 
+class Progress;
+
+class CentredSparse;
+
 // All that an iterative eigen-solver asks of a symmetric matrix: its order
 // and its product with a vector. A distributed solver can wrap the same
 // product (a shell matrix whose multiplication calls apply on its rows).
@@ -23,6 +28,66 @@ class SymmetricOperator {
   virtual ~SymmetricOperator() = default;
   virtual Index size() const = 0;
   virtual void apply(const double* x, double* y) const = 0;
+
+  // y = alpha G x + beta x + gamma y for the b columns of x and y (size()
+  // rows each, column-major, one after the other). With gamma 0, y is
+  // only written. A block solver's products; this one takes the columns
+  // one at a time, an operator that can do better overrides it.
+  virtual void apply_block(const double* x, double* y, long b, double alpha = 1, double beta = 0,
+                           double gamma = 0) const;
+
+  // Each column x_j (size() rows, column-major) becomes p_j(G) x_j, p_j
+  // the Chebyshev polynomial of degree degree[j] >= 1 of the operator that
+  // maps [lower, cut] onto [-1, 1], scaled by its value at `top` (the
+  // three-term recurrence of Zhou and Saad, 2007); gx holds G x and is
+  // used up. This one runs the recurrence on whole blocks with
+  // apply_block; an operator that can keep a few columns in cache from one
+  // step to the next overrides it.
+  virtual void chebyshev_block(double* x, double* gx, long b, const int* degree, double lower, double cut,
+                               double top) const;
+
+  // For a start from a coarser problem: P' G P, P's columns the unit
+  // indicators of `group` consecutive rows at a time (the last group may
+  // be smaller), or null where the operator cannot form it.
+  virtual std::unique_ptr<CentredSparse> coarsened(long group) const;
+
+  // A long filtering polls `progress` between two of its steps (on the
+  // calling thread), so that a run asked to stop stops within a step.
+  void watch(Progress* progress) const { progress_ = progress; }
+
+ protected:
+  void between_steps() const;
+
+ private:
+  mutable Progress* progress_ = nullptr;
+};
+
+// A sparse symmetric B minus what centring takes away, as coarsening a
+// centred operator leaves it:
+//     G = B - (g s' + s g') / m + beta s s' / m^2.
+// The truncated Gower operator is the case s = 1, g = B 1, beta = 1' B 1,
+// m = n; grouping rows keeps the form (B -> P' B P, s -> P' s, g -> P' g).
+class CentredSparse : public SymmetricOperator {
+ public:
+  CentredSparse();
+  ~CentredSparse() override;
+  Index size() const override { return n; }
+  void apply(const double* x, double* y) const override { apply_block(x, y, 1); }
+  void apply_block(const double* x, double* y, long b, double alpha = 1, double beta = 0,
+                   double gamma = 0) const override;
+  std::unique_ptr<CentredSparse> coarsened(long group) const override;
+
+  long n = 0;
+  std::vector<std::uint64_t> start;  // row r: [start[r], start[r + 1]), its diagonal included
+  std::vector<std::uint32_t> column;
+  std::vector<double> value;
+  std::vector<double> s, g;
+  double beta = 0, m = 1;
+  double source_entries = 0;  // stored entries a row of the operator it was coarsened from (with the diagonal)
+
+ private:
+  std::unique_ptr<pcnm::Team> team_;
+  mutable std::vector<double> tile_, out_;  // workspaces of the products
 };
 
 // After truncation every far pair carries the same transformed value
@@ -40,6 +105,15 @@ class TruncatedGower : public SymmetricOperator {
 
   Index size() const override { return pairs_.n; }
   void apply(const double* x, double* y) const override;
+  // The same sums as apply for each column, whatever b and the threads.
+  void apply_block(const double* x, double* y, long b, double alpha = 1, double beta = 0,
+                   double gamma = 0) const override;
+  // Sixteen columns at a time through all their steps, interleaved row by
+  // row: each step one pass over the pairs, reading the last iterate and
+  // overwriting the one before, and no other pass over memory.
+  void chebyshev_block(double* x, double* gx, long b, const int* degree, double lower, double cut,
+                       double top) const override;
+  std::unique_ptr<CentredSparse> coarsened(long group) const override;
 
   // Every eigenvalue of G lies in [lower, upper]: G's spectrum on the
   // centred vectors lies within that of B = -f I + S, bounded by
@@ -52,10 +126,16 @@ class TruncatedGower : public SymmetricOperator {
  private:
   const NearPairs& pairs_;
   double far_;  // f, the transformed value of every far pair
+  std::vector<double> row_sum_;  // of B, in pair order
+  double total_ = 0;             // their sum, in row order
   double lower_ = 0, upper_ = 0;
   Index split_ = 0;  // rows [0, split_) and [split_, n) for the two threads
   std::unique_ptr<pcnm::Team> team_;
   mutable std::uint64_t products_ = 0;
+  // Workspaces of apply_block, kept from one product to the next: two
+  // tiles of columns centred and interleaved by row, and each thread's
+  // products of a run of rows.
+  mutable std::vector<double> tile_, out_;
 };
 
 }  // namespace ortelix::large

@@ -9,6 +9,7 @@
 #include <Eigen/Eigenvalues>
 #include <Spectra/SymEigsSolver.h>
 
+#include "large/block_solver.h"
 #include "large/progress.h"
 
 namespace ortelix::large {
@@ -50,6 +51,11 @@ constexpr double kSettled = 0.1;
 // Spectra's convergence test on the filtered operator: a Ritz pair is taken
 // once its residual estimate is below this times its Ritz value.
 constexpr double kSolverTolerance = 1e-10;
+
+// From this order on, the block solver: below it the products are too
+// cheap for their pass over the operator to matter, and the Lanczos
+// basis too small for its orthogonalization to.
+constexpr long kBlockLeast = 5000;
 
 // The operators in the form Spectra takes them.
 class Plain {
@@ -172,6 +178,16 @@ Cut cut_for(const Estimate& e, double lower, double upper, double amplification 
 std::optional<std::string> leading_eigenpairs(const SymmetricOperator& op, double lower, double upper, int k,
                                               LeadingPairs& out, Progress* progress, double residual_tolerance) {
   const long n = op.size();
+  if (k >= 1 && n >= kBlockLeast && 4L * block_size(k) <= n) {
+    return block_leading_eigenpairs(op, lower, upper, k, out, progress, residual_tolerance);
+  }
+  return lanczos_leading_eigenpairs(op, lower, upper, k, out, progress, residual_tolerance);
+}
+
+std::optional<std::string> lanczos_leading_eigenpairs(const SymmetricOperator& op, double lower, double upper, int k,
+                                                      LeadingPairs& out, Progress* progress,
+                                                      double residual_tolerance) {
+  const long n = op.size();
   if (k < 1 || k > n - 2) return "the eigen-solver needs 1 <= k <= n - 2";
   const Eigen::Index ncv = std::min<Eigen::Index>(n, std::max(2 * k + 1, k + 16));
   Plain plain(op, progress);
@@ -274,6 +290,7 @@ std::optional<std::string> leading_eigenpairs(const SymmetricOperator& op, doubl
     return std::string("the eigen-solver failed: ") + e.what();
   }
   out.products = plain.products;
+  out.method = "lanczos";
   return std::nullopt;
 }
 

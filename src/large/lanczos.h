@@ -19,7 +19,10 @@ struct LeadingPairs {
   int degree = 1;               // of the polynomial filter (1: none)
   double cut = 0;               // the filter damps [lower, cut]
   double largest_residual = 0;  // max over the pairs of ||G v - lambda v||
-  std::string method = "implicitly restarted Lanczos (Spectra)";  // for the report
+  std::string method;           // the solver that found them, for the run report
+  int block = 0;                // block solver: vectors iterated (k and the guard)
+  int iterations = 0;           // block solver: Rayleigh-Ritz steps on the operator itself
+  int levels = 0;               // block solver: coarser problems solved for the start
 };
 
 // The k largest eigenvalues of `op` (1 <= k <= n - 2) and their
@@ -33,11 +36,18 @@ struct LeadingPairs {
 // eigenvalues far apart. A short Lanczos run on the operator, then one to
 // a few on filters cut ever closer, place the cut just below the k-th
 // eigenvalue.
+// Large operators go to the block solver (block_solver.h) instead, whose
+// products take a whole block per pass over the operator.
 // Eigenvalues are the Rayleigh quotients of the converged vectors, checked
 // by their residuals against `residual_tolerance` times the largest.
 // Returns an error message, or nothing.
 std::optional<std::string> leading_eigenpairs(const SymmetricOperator& op, double lower, double upper, int k,
                                               LeadingPairs& out, Progress* progress = nullptr,
                                               double residual_tolerance = 1e-9);
+
+// The same by the filtered Lanczos method alone, whatever the order.
+std::optional<std::string> lanczos_leading_eigenpairs(const SymmetricOperator& op, double lower, double upper, int k,
+                                                      LeadingPairs& out, Progress* progress = nullptr,
+                                                      double residual_tolerance = 1e-9);
 
 }  // namespace ortelix::large

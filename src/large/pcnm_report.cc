@@ -47,8 +47,18 @@ void scale(textio::RecordSink& sink, const ReportContext& context, const RunResu
     line(sink, "Sum of negative eigenvalues:", exact_number(s.negative_sum));
     line(sink, "Trace of Gower-centred matrix:", exact_number(s.trace));
   } else {
-    line(sink, "Eigen-solver:", s.krylov.method + ", the " + std::to_string(s.eigenvalues.size()) +
-                                    " largest eigenvalues");
+    const std::string wanted = "the " + std::to_string(s.eigenvalues.size()) + " largest eigenvalues";
+    if (s.krylov.method == "block") {
+      line(sink, "Eigen-solver:", "Chebyshev-filtered subspace iteration on a block of " +
+                                      std::to_string(s.krylov.block) + " vectors, " + wanted);
+      line(sink, "Start:", s.krylov.levels > 0 ? "from " + std::to_string(s.krylov.levels) +
+                                                     " coarser problem" + (s.krylov.levels > 1 ? "s" : "") +
+                                                     " on groups of sites"
+                                               : std::string("random vectors"));
+      line(sink, "Rayleigh-Ritz steps:", std::to_string(s.krylov.iterations));
+    } else {
+      line(sink, "Eigen-solver:", "implicitly restarted Lanczos (Spectra), " + wanted);
+    }
     if (s.krylov.degree > 1) {
       line(sink, "Filter:", "Chebyshev polynomial of degree " + std::to_string(s.krylov.degree) + ", damping up to " +
                                 exact_number(s.krylov.cut));

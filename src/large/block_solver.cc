@@ -1,0 +1,468 @@
+#include "large/block_solver.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <numeric>
+#include <random>
+
+#include <Eigen/Core>
+#include <Eigen/Eigenvalues>
+
+#include "large/block_dense.h"
+#include "large/progress.h"
+#include "pcnm/team.h"
+
+namespace ortelix::large {
+namespace {
+
+using Matrix = Eigen::MatrixXd;
+using Block = Eigen::Map<Matrix, 0, Eigen::OuterStride<>>;
+using ConstBlock = Eigen::Map<const Matrix, 0, Eigen::OuterStride<>>;
+
+// Rows a group of the coarser problem sums: about four by four sites of a
+// plane, and the coarse problem a sixteenth of the size.
+constexpr long kGroup = 16;
+// A problem this small is decomposed whole.
+constexpr long kDenseMost = 600;
+// Coarsen only while the coarse problem keeps three rows a vector.
+constexpr long kRowsPerVector = 3;
+// And only where the sites have few near pairs each, as on a lattice
+// truncated at its spacing (4, and the diagonal): a group of 16 then
+// spans two spacings each way and the coarse problem is close to the fine
+// one. Where each site has a dozen pairs or more, a group is no wider
+// than the reach of one site's pairs, the coarse eigenvectors are poor
+// starts, and random vectors do better. Products to 100 000 sites,
+// K = 100, coarse start / random: grid 62 602 / 72 806 (a sixth of the
+// coarse start's on groups, at a sixteenth of the cost); spread at random
+// (13 pairs a site) 21 776 / 13 565; in clusters (46) 13 200 / 9 410.
+constexpr double kMostEntriesForCoarseStart = 9;
+// Coarse levels need only be good to the accuracy with which their
+// vectors, spread over the groups, approximate the fine ones.
+constexpr double kCoarseTolerance = 1e-4;
+// A vector is locked once its residual is below this share of the
+// tolerance, so that the final check, on fresh products, passes with room.
+constexpr double kLockShare = 0.2;
+// Degrees aim a little lower still.
+constexpr double kAimShare = 0.05;
+// Highest degree of one filtering, and of the first one, from random
+// vectors or from a coarse solution spread over its groups: the Ritz
+// values of neither say much about where to cut (without this bound the
+// first filtering from a coarse start took 8% more products on sites
+// spread at random, 14% on a grid).
+constexpr int kMostDegree = 500;
+constexpr int kFirstDegree = 12;
+// The filter may amplify the top of the vectors still iterated at most this
+// many times more than the k-th: a filtered vector holds a direction only
+// to the rounding of its largest component, and a Ritz vector's parts
+// along the higher eigenvectors, of the order of its error, grow by the
+// ratio. The locked vectors are projected out before each filtering, so
+// their directions start at the rounding and may grow more. Without a
+// bound, sites spread at random lost vectors to rounding (the cut fell to
+// the bottom of the spectrum); 1e12 and 1e15 take one or two Rayleigh-Ritz
+// steps fewer than 1e8 and 1e11, with the same residuals.
+constexpr double kActiveRatio = 1e12;
+constexpr double kLockedRatio = 1e15;
+constexpr int kMostIterations = 400;
+// Rows of one piece of an in-place product with a small matrix.
+constexpr long kChunk = 512;
+
+// Between two filterings, where stopping loses nothing but the work done:
+// a run asked to stop leaves through Cancelled.
+bool stop_requested(Progress* progress) {
+  if (progress) progress->poll();
+  return false;
+}
+
+// Dense products over the rows of tall blocks (column-major, leading
+// dimension n), the rows split in two fixed halves so that the results do
+// not depend on the threads: a cross product is the sum of the halves'.
+class Tall {
+ public:
+  Tall(pcnm::Team& team, long n, long most_columns)
+      : team_(team), kernels_(dense_kernels()), n_(n), mid_(n / 2), split_(n >= 4096) {
+    for (Matrix& t : scratch_) t.resize(std::min(kChunk, n), most_columns);
+  }
+  long n() const { return n_; }
+
+  // X' Y, X with a columns and Y with c.
+  Matrix cross(const double* x, long a, const double* y, long c) {
+    Matrix part[2] = {Matrix(a, c), Matrix(a, c)};
+    team_.run(split_, [&](int p) {
+      const long r0 = p == 0 ? 0 : mid_, h = (p == 0 ? mid_ : n_) - r0;
+      kernels_.cross(x + r0, y + r0, h, n_, a, c, part[p].data());
+    });
+    return part[0] + part[1];
+  }
+
+  // The first c columns of X become X M (M: a x c, c <= a).
+  void times(double* x, long a, const Matrix& m) {
+    team_.run(split_, [&](int p) {
+      const long r0 = p == 0 ? 0 : mid_, h = (p == 0 ? mid_ : n_) - r0;
+      kernels_.times(x + r0, h, n_, a, m.data(), m.cols(), scratch_[p].data(), kChunk);
+    });
+  }
+
+  // X -= V C.
+  void subtract(double* x, long a, const double* v, long l, const Matrix& c) {
+    team_.run(split_, [&](int p) {
+      const long r0 = p == 0 ? 0 : mid_, h = (p == 0 ? mid_ : n_) - r0;
+      kernels_.subtract(x + r0, v + r0, h, n_, a, l, c.data());
+    });
+  }
+
+  // Squared norms of the columns of Y - X diag(theta) (theta null: of X).
+  std::vector<double> column_norms2(const double* y, const double* x, const double* theta, long a) {
+    std::vector<double> part[2];
+    team_.run(split_, [&](int p) {
+      const long r0 = p == 0 ? 0 : mid_, r1 = p == 0 ? mid_ : n_;
+      part[p].assign(static_cast<std::size_t>(a), 0.0);
+      for (long j = 0; j < a; ++j) {
+        const double* yc = y + static_cast<std::size_t>(j) * n_;
+        const double* xc = x ? x + static_cast<std::size_t>(j) * n_ : nullptr;
+        double s = 0;
+        for (long r = r0; r < r1; ++r) {
+          const double d = xc ? yc[r] - theta[j] * xc[r] : yc[r];
+          s += d * d;
+        }
+        part[p][j] = s;
+      }
+    });
+    for (long j = 0; j < a; ++j) part[0][j] += part[1][j];
+    return part[0];
+  }
+
+  void scale_columns(double* x, long a, const std::vector<double>& factor) {
+    team_.run(split_, [&](int p) {
+      const long r0 = p == 0 ? 0 : mid_, r1 = p == 0 ? mid_ : n_;
+      for (long j = 0; j < a; ++j) {
+        double* xc = x + static_cast<std::size_t>(j) * n_;
+        for (long r = r0; r < r1; ++r) xc[r] *= factor[j];
+      }
+    });
+  }
+
+ private:
+  pcnm::Team& team_;
+  const DenseKernels& kernels_;
+  long n_, mid_;
+  bool split_;
+  Matrix scratch_[2];
+};
+
+void fill_random(double* x, std::size_t count, std::uint64_t seed) {
+  std::mt19937_64 rng(seed);
+  for (std::size_t i = 0; i < count; ++i) x[i] = static_cast<double>(rng() >> 11) * 0x1p-52 - 1.0;
+}
+
+// Makes the a columns at x orthonormal and orthogonal to the l columns at
+// v (orthonormal already): twice, each time projecting v out, then
+// X <- X U S^(-1/2) from X'X = U S U' (Stathopoulos and Wu's SVQB), which
+// unlike Cholesky tolerates columns that are nearly dependent. A column
+// lost to rounding is drawn again at random.
+void orthonormalize(Tall& tall, double* x, long a, const double* v, long l, std::uint64_t& seed) {
+  const long n = tall.n();
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    for (int pass = 0; pass < 2; ++pass) {
+      if (l > 0) tall.subtract(x, a, v, l, tall.cross(v, l, x, a));
+      Matrix s = tall.cross(x, a, x, a);
+      s = (s + s.transpose()).eval() / 2;
+      // Unit columns first, so that only dependence, not scale, is left.
+      Eigen::VectorXd d = s.diagonal().cwiseMax(std::numeric_limits<double>::min()).cwiseSqrt().cwiseInverse();
+      s = d.asDiagonal() * s * d.asDiagonal();
+      Eigen::SelfAdjointEigenSolver<Matrix> e(s);
+      const double top = e.eigenvalues()[a - 1];
+      const Eigen::VectorXd root =
+          e.eigenvalues().cwiseMax(1e-30 * std::max(top, 1e-300)).cwiseSqrt().cwiseInverse();
+      const Matrix m = d.asDiagonal() * e.eigenvectors() * root.asDiagonal();
+      tall.times(x, a, m);
+    }
+    const std::vector<double> norms = tall.column_norms2(x, nullptr, nullptr, a);
+    bool lost = false;
+    for (long j = 0; j < a; ++j) {
+      if (!(std::fabs(norms[j] - 1) < 1e-6)) {
+        fill_random(x + static_cast<std::size_t>(j) * n, static_cast<std::size_t>(n), ++seed);
+        lost = true;
+      }
+    }
+    if (!lost) return;
+  }
+}
+
+// Rayleigh-Ritz on the a columns at x (orthonormal), y = G x: both turned
+// to the Ritz vectors, largest Ritz value first; their values and
+// residual norms.
+void rayleigh_ritz(Tall& tall, double* x, double* y, long a, double* theta, double* residual) {
+  Matrix h = tall.cross(x, a, y, a);
+  h = (h + h.transpose()).eval() / 2;
+  Eigen::SelfAdjointEigenSolver<Matrix> e(h);
+  const Matrix q = e.eigenvectors().rowwise().reverse();
+  tall.times(x, a, q);
+  tall.times(y, a, q);
+  for (long j = 0; j < a; ++j) theta[j] = e.eigenvalues()[a - 1 - j];
+  const std::vector<double> r2 = tall.column_norms2(y, x, theta, a);
+  for (long j = 0; j < a; ++j) residual[j] = std::sqrt(r2[j]);
+}
+
+// Where the spectrum of op really ends below: Gershgorin's bound can lie
+// far under it (for sites spread at random, about six times as far from
+// the top), and the filter's rate falls with the root of the range it
+// damps. The smallest Ritz value of a short Lanczos run (three-term
+// recurrence, no reorthogonalization: enough for an extreme value) less
+// its residual bound and a margin; never below `lower`. An eigenvalue
+// that still lies under it grows under the filter, shows up as a Ritz
+// value of the block under the estimate, and sends the solver back to
+// `lower` (see iterate).
+constexpr int kLanczosSteps = 60;
+double lowest_estimate(const SymmetricOperator& op, double lower, double upper, std::uint64_t& products) {
+  const long n = op.size();
+  const int steps = static_cast<int>(std::min<long>(kLanczosSteps, n - 1));
+  std::vector<double> q(static_cast<std::size_t>(n)), prev(static_cast<std::size_t>(n), 0.0),
+      w(static_cast<std::size_t>(n));
+  fill_random(q.data(), q.size(), 77);
+  double norm = std::sqrt(std::inner_product(q.begin(), q.end(), q.begin(), 0.0));
+  for (double& x : q) x /= norm;
+  std::vector<double> alpha, beta;
+  double b = 0;
+  for (int j = 0; j < steps; ++j) {
+    op.apply(q.data(), w.data());
+    ++products;
+    const double a = std::inner_product(q.begin(), q.end(), w.begin(), 0.0);
+    for (long i = 0; i < n; ++i) w[i] -= a * q[i] + b * prev[i];
+    alpha.push_back(a);
+    b = std::sqrt(std::inner_product(w.begin(), w.end(), w.begin(), 0.0));
+    beta.push_back(b);
+    if (!(b > 0)) break;
+    for (long i = 0; i < n; ++i) {
+      prev[i] = q[i];
+      q[i] = w[i] / b;
+    }
+  }
+  const long m = static_cast<long>(alpha.size());
+  Matrix t = Matrix::Zero(m, m);
+  for (long j = 0; j < m; ++j) {
+    t(j, j) = alpha[j];
+    if (j + 1 < m) t(j, j + 1) = t(j + 1, j) = beta[j];
+  }
+  Eigen::SelfAdjointEigenSolver<Matrix> e(t);
+  const double smallest = e.eigenvalues()[0];
+  const double bound = std::fabs(beta[m - 1] * e.eigenvectors()(m - 1, 0));
+  const double estimate = smallest - bound - 0.02 * (e.eigenvalues()[m - 1] - smallest);
+  return std::clamp(estimate, lower, upper);
+}
+
+struct Stats {
+  std::uint64_t products = 0;
+  int iterations = 0;  // on the operator itself
+  int levels = 0;
+};
+
+// Chebyshev-filtered subspace iteration on the b columns of v (a start,
+// any scale), y a workspace of the same size. On return v holds the Ritz
+// vectors, the first k within `tolerance` times the largest |eigenvalue|.
+std::optional<std::string> iterate(const SymmetricOperator& op, double lower, double lower_estimate, double upper,
+                                   int k, long b, double tolerance, double* v, double* y, Tall& tall, Stats& stats,
+                                   int iterations_counted, Progress* progress) {
+  const long n = op.size();
+  const auto col = [n](double* base, long j) { return base + static_cast<std::size_t>(j) * n; };
+  std::uint64_t seed = 1000;
+  std::vector<double> theta(static_cast<std::size_t>(b)), res(static_cast<std::size_t>(b));
+  orthonormalize(tall, v, b, nullptr, 0, seed);
+  op.apply_block(v, y, b);
+  stats.products += static_cast<std::uint64_t>(b);
+  rayleigh_ritz(tall, v, y, b, theta.data(), res.data());
+  long locked = 0;
+  std::vector<int> degree(static_cast<std::size_t>(b));
+  for (int iteration = 0; iteration < kMostIterations; ++iteration) {
+    const double scale = std::max(std::fabs(*std::max_element(theta.begin(), theta.begin() + k)),
+                                  std::fabs(*std::min_element(theta.begin(), theta.begin() + k)));
+    while (locked < k && res[locked] <= kLockShare * tolerance * scale) ++locked;
+    if (progress) {
+      progress->detail(std::to_string(locked) + " of " + std::to_string(k) + " converged, " +
+                       std::to_string(stats.products) + " products");
+    }
+    if (locked == k) return std::nullopt;
+    if (stop_requested(progress)) return std::string("the eigen-solver was interrupted");
+
+    // Damp [lower, cut], the cut at the smallest Ritz value: at most the
+    // b-th eigenvalue (Courant and Fischer), and the closer the block comes
+    // to the leading ones, the closer below them.
+    const double cut = *std::min_element(theta.begin() + locked, theta.end());
+    const double top = *std::max_element(theta.begin(), theta.end());
+    // A Ritz value under the estimate: an eigenvalue lies there. Back to
+    // the bound that holds whatever the spectrum.
+    if (cut <= lower_estimate) lower_estimate = lower;
+    const double low = lower_estimate;
+    const auto growth = [&](double lambda) {  // acosh of the filter's argument: T_m grows like e^(m growth)
+      const double t = (2 * lambda - (cut + low)) / (cut - low);
+      return t > 1 ? std::acosh(t) : 0.0;
+    };
+    const double at_k = growth(theta[k - 1]);
+    double most = iteration == 0 ? kFirstDegree : kMostDegree;
+    if (at_k > 0) {
+      const double active_gap = growth(*std::max_element(theta.begin() + locked, theta.end())) - at_k;
+      const double locked_gap = growth(top) - at_k;
+      if (active_gap > 0) most = std::min(most, std::log(kActiveRatio) / active_gap);
+      if (locked_gap > 0) most = std::min(most, std::log(kLockedRatio) / locked_gap);
+    } else {
+      most = std::min(most, 8.0);  // the k-th on the cut: only a better cut helps
+    }
+    const int top_degree = std::max(1, static_cast<int>(most));
+    const double aim = kAimShare * tolerance * scale;
+    int running = 1;
+    for (long j = locked; j < b; ++j) {
+      int want = running;
+      if (j < k) {
+        const double g = growth(theta[j]);
+        want = g > 0 ? static_cast<int>(std::ceil(std::acosh(std::max(res[j] / aim, 1.0)) / g)) : top_degree;
+      }
+      running = std::max(running, std::min(want, top_degree));
+      degree[j] = running;
+    }
+
+    // y holds G v.
+    const long active = b - locked;
+    op.chebyshev_block(col(v, locked), col(y, locked), active, degree.data() + locked, low, cut,
+                       std::max(upper, top));
+    for (long j = locked; j < b; ++j) stats.products += static_cast<std::uint64_t>(degree[j] - 1);
+
+    orthonormalize(tall, col(v, locked), active, v, locked, seed);
+    op.apply_block(col(v, locked), col(y, locked), active);
+    stats.products += static_cast<std::uint64_t>(active);
+    rayleigh_ritz(tall, col(v, locked), col(y, locked), active, theta.data() + locked, res.data() + locked);
+    stats.iterations += iterations_counted;
+  }
+  return std::string("the eigen-solver did not converge");
+}
+
+// The b leading eigenvectors of op into v (n x b), good to `tolerance`
+// for the first k: from the coarser problem while there is one worth
+// solving, whole when small.
+std::optional<std::string> solve(const SymmetricOperator& op, double lower, double upper, int k, long b,
+                                 double tolerance, std::vector<double>& v, std::vector<double>& y,
+                                 pcnm::Team& team, Stats& stats, bool top_level, Progress* progress) {
+  const long n = op.size();
+  v.assign(static_cast<std::size_t>(n) * b, 0.0);
+  if (n <= kDenseMost) {
+    Matrix identity = Matrix::Identity(n, n), g(n, n);
+    op.apply_block(identity.data(), g.data(), n);
+    g = (g + g.transpose()).eval() / 2;
+    Eigen::SelfAdjointEigenSolver<Matrix> e(g);
+    Block(v.data(), n, b, Eigen::OuterStride<>(n)) = e.eigenvectors().rightCols(b).rowwise().reverse();
+    return std::nullopt;
+  }
+  std::unique_ptr<CentredSparse> coarse;
+  if ((n + kGroup - 1) / kGroup >= kRowsPerVector * b) coarse = op.coarsened(kGroup);
+  if (coarse && coarse->source_entries > kMostEntriesForCoarseStart) coarse.reset();
+  if (coarse) {
+    ++stats.levels;
+    std::vector<double> vc, yc;
+    const long nc = coarse->size();
+    if (auto err = solve(*coarse, lower, upper, k, b, std::max(tolerance, kCoarseTolerance), vc, yc, team, stats,
+                         false, progress)) {
+      return err;
+    }
+    yc = {};
+    coarse.reset();
+    // Each row takes its group's value, over the root of the group's size
+    // (P's columns are unit vectors).
+    for (long j = 0; j < b; ++j) {
+      const double* from = vc.data() + static_cast<std::size_t>(j) * nc;
+      double* to = v.data() + static_cast<std::size_t>(j) * n;
+      for (long g = 0; g < nc; ++g) {
+        const long r0 = g * kGroup, r1 = std::min(n, r0 + kGroup);
+        const double value = from[g] / std::sqrt(static_cast<double>(r1 - r0));
+        for (long r = r0; r < r1; ++r) to[r] = value;
+      }
+    }
+  } else {
+    fill_random(v.data(), v.size(), 1);
+  }
+  y.assign(static_cast<std::size_t>(n) * b, 0.0);
+  Tall tall(team, n, b);
+  const double low = lowest_estimate(op, lower, upper, stats.products);
+  return iterate(op, lower, low, upper, k, b, tolerance, v.data(), y.data(), tall, stats,
+                 top_level ? 1 : 0, progress);
+}
+
+}  // namespace
+
+int block_size(int k) { return k + std::max(8, k / 4); }
+
+std::optional<std::string> block_leading_eigenpairs(const SymmetricOperator& op, double lower, double upper, int k,
+                                                    LeadingPairs& out, Progress* progress,
+                                                    double residual_tolerance) {
+  const long n = op.size();
+  const long b = block_size(k);
+  out = LeadingPairs{};
+  if (k < 1 || 4 * b > n) return std::string("the block eigen-solver needs 1 <= k and k + its guard <= n / 4");
+  pcnm::Team team(pcnm::usable_processors() >= 2 ? 2 : 1);
+  Stats stats;
+  std::vector<double> v, y;
+  // The operator polls the progress between its filter's steps, as long as
+  // this run lasts.
+  struct Watch {
+    const SymmetricOperator& op;
+    ~Watch() { op.watch(nullptr); }
+  } watch{op};
+  op.watch(progress);
+  try {
+    if (progress) progress->stage("eigen-solver");
+    if (auto err = solve(op, lower, upper, k, b, residual_tolerance, v, y, team, stats, true, progress)) return err;
+
+    // Rayleigh quotients and residuals on fresh products, then decreasing
+    // order.
+    y.resize(std::max(y.size(), static_cast<std::size_t>(n) * k));
+    op.apply_block(v.data(), y.data(), k);
+    stats.products += static_cast<std::uint64_t>(k);
+    Tall tall(team, n, k);
+    const Matrix vw = tall.cross(v.data(), k, y.data(), k);
+    const std::vector<double> vv = tall.column_norms2(v.data(), nullptr, nullptr, k);
+    std::vector<double> values(static_cast<std::size_t>(k));
+    for (int j = 0; j < k; ++j) values[j] = vw(j, j) / vv[j];
+    std::vector<double> rr = tall.column_norms2(y.data(), v.data(), values.data(), k);
+    y = {};
+    std::vector<int> rank(static_cast<std::size_t>(k));
+    std::iota(rank.begin(), rank.end(), 0);
+    std::stable_sort(rank.begin(), rank.end(), [&](int a, int c) { return values[a] > values[c]; });
+    v.resize(static_cast<std::size_t>(n) * k);
+    // Columns into their ranks in place, a cycle at a time.
+    std::vector<double> hold(static_cast<std::size_t>(n));
+    std::vector<char> placed(static_cast<std::size_t>(k), 0);
+    for (int j = 0; j < k; ++j) {
+      if (placed[j] || rank[j] == j) continue;
+      std::copy_n(v.data() + static_cast<std::size_t>(j) * n, n, hold.data());
+      int at = j;
+      while (rank[at] != j) {
+        std::copy_n(v.data() + static_cast<std::size_t>(rank[at]) * n, n, v.data() + static_cast<std::size_t>(at) * n);
+        placed[at] = 1;
+        at = rank[at];
+      }
+      std::copy_n(hold.data(), n, v.data() + static_cast<std::size_t>(at) * n);
+      placed[at] = 1;
+    }
+    for (int j = 0; j < k; ++j) {
+      out.values.push_back(values[rank[j]]);
+      out.largest_residual = std::max(out.largest_residual, std::sqrt(rr[rank[j]] / vv[rank[j]]));
+    }
+    out.vectors = std::move(v);
+  } catch (const std::exception& e) {
+    return std::string("the eigen-solver failed: ") + e.what();
+  }
+  out.products = stats.products;
+  out.method = "block";
+  out.block = static_cast<int>(b);
+  out.iterations = stats.iterations;
+  out.levels = stats.levels;
+  const double scale = std::max(std::fabs(out.values[0]), std::fabs(out.values[k - 1]));
+  if (!(out.largest_residual <= residual_tolerance * scale)) {
+    char ratio[32];
+    std::snprintf(ratio, sizeof ratio, "%.2g", out.largest_residual / scale);
+    return std::string("the eigen-solver's eigenvectors are not accurate enough (residual ") + ratio +
+           " times the largest eigenvalue)";
+  }
+  return std::nullopt;
+}
+
+}  // namespace ortelix::large
