@@ -261,7 +261,7 @@ struct Stats {
 // Chebyshev-filtered subspace iteration on the b columns of v (a start,
 // any scale), y a workspace of the same size. On return v holds the Ritz
 // vectors, the first k within `tolerance` times the largest |eigenvalue|.
-std::optional<std::string> iterate(const SymmetricOperator& op, double lower, double lower_estimate, double upper,
+Status iterate(const SymmetricOperator& op, double lower, double lower_estimate, double upper,
                                    int k, long b, double tolerance, double* v, double* y, Tall& tall, Stats& stats,
                                    int iterations_counted, Progress* progress) {
   const long n = op.size();
@@ -282,8 +282,8 @@ std::optional<std::string> iterate(const SymmetricOperator& op, double lower, do
       progress->detail(std::to_string(locked) + " of " + std::to_string(k) + " converged, " +
                        std::to_string(stats.products) + " products");
     }
-    if (locked == k) return std::nullopt;
-    if (stop_requested(progress)) return std::string("the eigen-solver was interrupted");
+    if (locked == k) return {};
+    if (stop_requested(progress)) return fail("the eigen-solver was interrupted");
 
     // Damp [lower, cut], the cut at the smallest Ritz value: at most the
     // b-th eigenvalue (Courant and Fischer), and the closer the block comes
@@ -333,13 +333,13 @@ std::optional<std::string> iterate(const SymmetricOperator& op, double lower, do
     rayleigh_ritz(tall, col(v, locked), col(y, locked), active, theta.data() + locked, res.data() + locked);
     stats.iterations += iterations_counted;
   }
-  return std::string("the eigen-solver did not converge");
+  return fail("the eigen-solver did not converge");
 }
 
 // The b leading eigenvectors of op into v (n x b), good to `tolerance`
 // for the first k: from the coarser problem while there is one worth
 // solving, whole when small.
-std::optional<std::string> solve(const SymmetricOperator& op, double lower, double upper, int k, long b,
+Status solve(const SymmetricOperator& op, double lower, double upper, int k, long b,
                                  double tolerance, std::vector<double>& v, std::vector<double>& y,
                                  pcnm::Team& team, Stats& stats, bool top_level, Progress* progress) {
   const long n = op.size();
@@ -350,7 +350,7 @@ std::optional<std::string> solve(const SymmetricOperator& op, double lower, doub
     g = (g + g.transpose()).eval() / 2;
     Eigen::SelfAdjointEigenSolver<Matrix> e(g);
     Block(v.data(), n, b, Eigen::OuterStride<>(n)) = e.eigenvectors().rightCols(b).rowwise().reverse();
-    return std::nullopt;
+    return {};
   }
   std::unique_ptr<CentredSparse> coarse;
   if ((n + kGroup - 1) / kGroup >= kRowsPerVector * b) coarse = op.coarsened(kGroup);
@@ -359,9 +359,10 @@ std::optional<std::string> solve(const SymmetricOperator& op, double lower, doub
     ++stats.levels;
     std::vector<double> vc, yc;
     const long nc = coarse->size();
-    if (auto err = solve(*coarse, lower, upper, k, b, std::max(tolerance, kCoarseTolerance), vc, yc, team, stats,
-                         false, progress)) {
-      return err;
+    if (Status s = solve(*coarse, lower, upper, k, b, std::max(tolerance, kCoarseTolerance), vc, yc, team, stats,
+                         false, progress);
+        !s.ok()) {
+      return s;
     }
     yc = {};
     coarse.reset();
@@ -390,13 +391,13 @@ std::optional<std::string> solve(const SymmetricOperator& op, double lower, doub
 
 int block_size(int k) { return k + std::max(8, k / 4); }
 
-std::optional<std::string> block_leading_eigenpairs(const SymmetricOperator& op, double lower, double upper, int k,
+Status block_leading_eigenpairs(const SymmetricOperator& op, double lower, double upper, int k,
                                                     LeadingPairs& out, Progress* progress,
                                                     double residual_tolerance) {
   const long n = op.size();
   const long b = block_size(k);
   out = LeadingPairs{};
-  if (k < 1 || 4 * b > n) return std::string("the block eigen-solver needs 1 <= k and k + its guard <= n / 4");
+  if (k < 1 || 4 * b > n) return fail("the block eigen-solver needs 1 <= k and k + its guard <= n / 4");
   pcnm::Team team(pcnm::usable_processors() >= 2 ? 2 : 1);
   Stats stats;
   std::vector<double> v, y;
@@ -409,7 +410,7 @@ std::optional<std::string> block_leading_eigenpairs(const SymmetricOperator& op,
   op.watch(progress);
   try {
     if (progress) progress->stage("eigen-solver");
-    if (auto err = solve(op, lower, upper, k, b, residual_tolerance, v, y, team, stats, true, progress)) return err;
+    if (Status s = solve(op, lower, upper, k, b, residual_tolerance, v, y, team, stats, true, progress); !s.ok()) return s;
 
     // Rayleigh quotients and residuals on fresh products, then decreasing
     // order.
@@ -448,7 +449,7 @@ std::optional<std::string> block_leading_eigenpairs(const SymmetricOperator& op,
     }
     out.vectors = std::move(v);
   } catch (const std::exception& e) {
-    return std::string("the eigen-solver failed: ") + e.what();
+    return fail(std::string("the eigen-solver failed: ") + e.what());
   }
   out.products = stats.products;
   out.method = "block";
@@ -459,10 +460,10 @@ std::optional<std::string> block_leading_eigenpairs(const SymmetricOperator& op,
   if (!(out.largest_residual <= residual_tolerance * scale)) {
     char ratio[32];
     std::snprintf(ratio, sizeof ratio, "%.2g", out.largest_residual / scale);
-    return std::string("the eigen-solver's eigenvectors are not accurate enough (residual ") + ratio +
-           " times the largest eigenvalue)";
+    return fail(std::string("the eigen-solver's eigenvectors are not accurate enough (residual ") + ratio +
+           " times the largest eigenvalue)");
   }
-  return std::nullopt;
+  return {};
 }
 
 }  // namespace ortelix::large

@@ -3,7 +3,8 @@
 // than one pass over their entries.
 #pragma once
 
-#include <optional>
+#include "base/expected.h"
+
 #include <string>
 
 #include "large/lanczos.h"
@@ -22,7 +23,7 @@ namespace ortelix::large {
 // takes, then spread back over the rows of each group: the leading
 // eigenvectors vary slowly from row to row. Elsewhere it is random.
 // `k` + the guard must be at most a quarter of the order.
-std::optional<std::string> block_leading_eigenpairs(const SymmetricOperator& op, double lower, double upper, int k,
+Status block_leading_eigenpairs(const SymmetricOperator& op, double lower, double upper, int k,
                                                     LeadingPairs& out, Progress* progress = nullptr,
                                                     double residual_tolerance = 1e-9);
 

@@ -175,7 +175,7 @@ Cut cut_for(const Estimate& e, double lower, double upper, double amplification 
 
 }  // namespace
 
-std::optional<std::string> leading_eigenpairs(const SymmetricOperator& op, double lower, double upper, int k,
+Status leading_eigenpairs(const SymmetricOperator& op, double lower, double upper, int k,
                                               LeadingPairs& out, Progress* progress, double residual_tolerance) {
   const long n = op.size();
   if (k >= 1 && n >= kBlockLeast && 4L * block_size(k) <= n) {
@@ -184,11 +184,11 @@ std::optional<std::string> leading_eigenpairs(const SymmetricOperator& op, doubl
   return lanczos_leading_eigenpairs(op, lower, upper, k, out, progress, residual_tolerance);
 }
 
-std::optional<std::string> lanczos_leading_eigenpairs(const SymmetricOperator& op, double lower, double upper, int k,
+Status lanczos_leading_eigenpairs(const SymmetricOperator& op, double lower, double upper, int k,
                                                       LeadingPairs& out, Progress* progress,
                                                       double residual_tolerance) {
   const long n = op.size();
-  if (k < 1 || k > n - 2) return "the eigen-solver needs 1 <= k <= n - 2";
+  if (k < 1 || k > n - 2) return fail("the eigen-solver needs 1 <= k <= n - 2");
   const Eigen::Index ncv = std::min<Eigen::Index>(n, std::max(2 * k + 1, k + 16));
   Plain plain(op, progress);
   out = LeadingPairs{};
@@ -233,7 +233,7 @@ std::optional<std::string> lanczos_leading_eigenpairs(const SymmetricOperator& o
       Spectra::SymEigsSolver<Filter> solver(filter, k, ncv);
       solver.init(estimate.start.data());
       solver.compute(Spectra::SortRule::LargestAlge, 1000, kSolverTolerance);
-      if (solver.info() != Spectra::CompInfo::Successful) return "the eigen-solver did not converge";
+      if (solver.info() != Spectra::CompInfo::Successful) return fail("the eigen-solver did not converge");
       vectors = solver.eigenvectors();
       out.degree = cut.degree;
       out.cut = cut.at;
@@ -241,7 +241,7 @@ std::optional<std::string> lanczos_leading_eigenpairs(const SymmetricOperator& o
       Spectra::SymEigsSolver<Plain> solver(plain, k, ncv);
       solver.init(estimate.start.data());
       solver.compute(Spectra::SortRule::LargestAlge, 10000, kSolverTolerance);
-      if (solver.info() != Spectra::CompInfo::Successful) return "the eigen-solver did not converge";
+      if (solver.info() != Spectra::CompInfo::Successful) return fail("the eigen-solver did not converge");
       vectors = solver.eigenvectors();
     }
     const bool filtered = cut.degree > 1;
@@ -277,21 +277,21 @@ std::optional<std::string> lanczos_leading_eigenpairs(const SymmetricOperator& o
       out.largest_residual = std::max(out.largest_residual, residuals[rank[j]]);
     }
     if (filtered && out.values[k - 1] <= cut.at) {
-      return "the eigen-solver's filter lost some of the leading eigenvalues";
+      return fail("the eigen-solver's filter lost some of the leading eigenvalues");
     }
     const double scale = std::max(std::fabs(out.values[0]), std::fabs(out.values[k - 1]));
     if (!(out.largest_residual <= residual_tolerance * scale)) {
       char ratio[32];
       std::snprintf(ratio, sizeof ratio, "%.2g", out.largest_residual / scale);
-      return std::string("the eigen-solver's eigenvectors are not accurate enough (residual ") + ratio +
-             " times the largest eigenvalue)";
+      return fail(std::string("the eigen-solver's eigenvectors are not accurate enough (residual ") + ratio +
+             " times the largest eigenvalue)");
     }
   } catch (const std::exception& e) {
-    return std::string("the eigen-solver failed: ") + e.what();
+    return fail(std::string("the eigen-solver failed: ") + e.what());
   }
   out.products = plain.products;
   out.method = "lanczos";
-  return std::nullopt;
+  return {};
 }
 
 }  // namespace ortelix::large

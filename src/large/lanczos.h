@@ -1,8 +1,9 @@
 // The leading eigenpairs of a large symmetric operator.
 #pragma once
 
+#include "base/expected.h"
+
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -41,12 +42,12 @@ struct LeadingPairs {
 // Eigenvalues are the Rayleigh quotients of the converged vectors, checked
 // by their residuals against `residual_tolerance` times the largest.
 // Returns an error message, or nothing.
-std::optional<std::string> leading_eigenpairs(const SymmetricOperator& op, double lower, double upper, int k,
+Status leading_eigenpairs(const SymmetricOperator& op, double lower, double upper, int k,
                                               LeadingPairs& out, Progress* progress = nullptr,
                                               double residual_tolerance = 1e-9);
 
 // The same by the filtered Lanczos method alone, whatever the order.
-std::optional<std::string> lanczos_leading_eigenpairs(const SymmetricOperator& op, double lower, double upper, int k,
+Status lanczos_leading_eigenpairs(const SymmetricOperator& op, double lower, double upper, int k,
                                                       LeadingPairs& out, Progress* progress = nullptr,
                                                       double residual_tolerance = 1e-9);
 

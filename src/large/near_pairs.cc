@@ -116,7 +116,7 @@ NearPairs pairs_from_list(Index n, const std::vector<Index>& first, const std::v
   std::vector<std::uint64_t> next(out.start.begin(), out.start.end() - 1);
   for (std::size_t k = 0; k < dist.size(); ++k) {
     if (dist[k] > limit) continue;
-    for (const auto [a, b] : {std::pair{first[k], second[k]}, std::pair{second[k], first[k]}}) {
+    for (const auto& [a, b] : {std::pair{first[k], second[k]}, std::pair{second[k], first[k]}}) {
       out.column[next[a]] = static_cast<std::uint32_t>(b);
       out.dist[next[a]++] = dist[k];
     }

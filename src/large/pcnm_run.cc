@@ -210,9 +210,10 @@ class Runner {
     const Index count = options_.count;
     for (Index guard = kGuard;; guard *= 2) {
       const Index k = std::min(count + guard, ntot - 2);
-      if (auto err = leading_eigenpairs(op, op.lower_bound(), op.upper_bound(), static_cast<int>(k), s.krylov,
-                                        progress_)) {
-        return fail(*err);
+      if (Status e = leading_eigenpairs(op, op.lower_bound(), op.upper_bound(), static_cast<int>(k), s.krylov,
+                                        progress_);
+          !e.ok()) {
+        return e;
       }
       const auto runs = equal_eigenvalues(s.krylov.values.data(), k);
       const bool open = std::any_of(runs.begin(), runs.end(), [&](const auto& r) {

@@ -239,7 +239,9 @@ TEST(CheckDistinct, OutputsThatAreOneFileOrAnInput) {
     }
   }
   // A device is a stream, not a file: two outputs may both discard.
-  if (!null.empty()) EXPECT_TRUE(check_distinct(in, {{"-o", null}, {"--report", null}}).ok());
+  if (!null.empty()) {
+    EXPECT_TRUE(check_distinct(in, {{"-o", null}, {"--report", null}}).ok());
+  }
 }
 
 }  // namespace

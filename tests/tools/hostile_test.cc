@@ -33,7 +33,7 @@ struct Case {
   // Afterwards: each file's content, "<device>" for a device still there,
   // "<link>" for a link still there, "<none>" for nothing there, "<csv>" for
   // a CSV file of PCNM variables.
-  std::map<std::string, std::string> after;
+  std::map<std::string, std::string> after = {};
   bool needs_devices = false;
   bool needs_address_limit = false;  // sanitizers reserve more address space than any limit allows
 };
@@ -129,7 +129,7 @@ TEST(Hostile, EveryFaultAUserMeets) {
        {{"xyz.txt", "0 0 0\n1 0 0\n0 1 0\n"}}, {}, {}, {}, 1,
        "ortelix-pcnm: xyz.txt: neither a coordinate file (header n p nsup, then the sites) nor a list of X Y "
        "positions (two values a line): every line holds 3 values\n", ""},
-      {"sites from standard input", THRESHOLD_BINARY, {"-q", "-"}, {}, {}, {}, {kSites, "", -1, -1}, 0, "", "6\n"},
+      {"sites from standard input", THRESHOLD_BINARY, {"-q", "-"}, {}, {}, {}, {kSites, "", -1, -1}, 0, "", "6\n", {}},
   };
   for (const Case& c : cases) {
     if (c.needs_address_limit && kSanitized) continue;
@@ -146,7 +146,9 @@ TEST(Hostile, EveryFaultAUserMeets) {
     const e2e::ProgramRun r = e2e::run_program(c.binary, c.args, dir.path(), options);
     EXPECT_EQ(c.status, r.status) << c.name << "\n" << r.err;
     EXPECT_EQ(c.err, r.err) << c.name;
-    if (c.out != "\x01") EXPECT_EQ(c.out, r.out) << c.name;
+    if (c.out != "\x01") {
+      EXPECT_EQ(c.out, r.out) << c.name;
+    }
     for (const auto& [name, want] : c.after) {
       const std::string got = kind_of(dir.path() + "/" + name);
       if (want == "<csv>") {
