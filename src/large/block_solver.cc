@@ -10,14 +10,13 @@
 #include <Eigen/Core>
 #include <Eigen/Eigenvalues>
 
-#include "large/block_dense.h"
+#include "large/tall.h"
 #include "large/progress.h"
 #include "pcnm/team.h"
 
 namespace ortelix::large {
 namespace {
 
-using Matrix = Eigen::MatrixXd;
 using Block = Eigen::Map<Matrix, 0, Eigen::OuterStride<>>;
 using ConstBlock = Eigen::Map<const Matrix, 0, Eigen::OuterStride<>>;
 
@@ -65,129 +64,12 @@ constexpr int kFirstDegree = 12;
 constexpr double kActiveRatio = 1e12;
 constexpr double kLockedRatio = 1e15;
 constexpr int kMostIterations = 400;
-// Rows of one piece of an in-place product with a small matrix.
-constexpr long kChunk = 512;
 
 // Between two filterings, where stopping loses nothing but the work done:
 // a run asked to stop leaves through Cancelled.
 bool stop_requested(Progress* progress) {
   if (progress) progress->poll();
   return false;
-}
-
-// Dense products over the rows of tall blocks (column-major, leading
-// dimension n), the rows split in two fixed halves so that the results do
-// not depend on the threads: a cross product is the sum of the halves'.
-class Tall {
- public:
-  Tall(pcnm::Team& team, long n, long most_columns)
-      : team_(team), kernels_(dense_kernels()), n_(n), mid_(n / 2), split_(n >= 4096) {
-    for (Matrix& t : scratch_) t.resize(std::min(kChunk, n), most_columns);
-  }
-  long n() const { return n_; }
-
-  // X' Y, X with a columns and Y with c.
-  Matrix cross(const double* x, long a, const double* y, long c) {
-    Matrix part[2] = {Matrix(a, c), Matrix(a, c)};
-    team_.run(split_, [&](int p) {
-      const long r0 = p == 0 ? 0 : mid_, h = (p == 0 ? mid_ : n_) - r0;
-      kernels_.cross(x + r0, y + r0, h, n_, a, c, part[p].data());
-    });
-    return part[0] + part[1];
-  }
-
-  // The first c columns of X become X M (M: a x c, c <= a).
-  void times(double* x, long a, const Matrix& m) {
-    team_.run(split_, [&](int p) {
-      const long r0 = p == 0 ? 0 : mid_, h = (p == 0 ? mid_ : n_) - r0;
-      kernels_.times(x + r0, h, n_, a, m.data(), m.cols(), scratch_[p].data(), kChunk);
-    });
-  }
-
-  // X -= V C.
-  void subtract(double* x, long a, const double* v, long l, const Matrix& c) {
-    team_.run(split_, [&](int p) {
-      const long r0 = p == 0 ? 0 : mid_, h = (p == 0 ? mid_ : n_) - r0;
-      kernels_.subtract(x + r0, v + r0, h, n_, a, l, c.data());
-    });
-  }
-
-  // Squared norms of the columns of Y - X diag(theta) (theta null: of X).
-  std::vector<double> column_norms2(const double* y, const double* x, const double* theta, long a) {
-    std::vector<double> part[2];
-    team_.run(split_, [&](int p) {
-      const long r0 = p == 0 ? 0 : mid_, r1 = p == 0 ? mid_ : n_;
-      part[p].assign(static_cast<std::size_t>(a), 0.0);
-      for (long j = 0; j < a; ++j) {
-        const double* yc = y + static_cast<std::size_t>(j) * n_;
-        const double* xc = x ? x + static_cast<std::size_t>(j) * n_ : nullptr;
-        double s = 0;
-        for (long r = r0; r < r1; ++r) {
-          const double d = xc ? yc[r] - theta[j] * xc[r] : yc[r];
-          s += d * d;
-        }
-        part[p][j] = s;
-      }
-    });
-    for (long j = 0; j < a; ++j) part[0][j] += part[1][j];
-    return part[0];
-  }
-
-  void scale_columns(double* x, long a, const std::vector<double>& factor) {
-    team_.run(split_, [&](int p) {
-      const long r0 = p == 0 ? 0 : mid_, r1 = p == 0 ? mid_ : n_;
-      for (long j = 0; j < a; ++j) {
-        double* xc = x + static_cast<std::size_t>(j) * n_;
-        for (long r = r0; r < r1; ++r) xc[r] *= factor[j];
-      }
-    });
-  }
-
- private:
-  pcnm::Team& team_;
-  const DenseKernels& kernels_;
-  long n_, mid_;
-  bool split_;
-  Matrix scratch_[2];
-};
-
-void fill_random(double* x, std::size_t count, std::uint64_t seed) {
-  std::mt19937_64 rng(seed);
-  for (std::size_t i = 0; i < count; ++i) x[i] = static_cast<double>(rng() >> 11) * 0x1p-52 - 1.0;
-}
-
-// Makes the a columns at x orthonormal and orthogonal to the l columns at
-// v (orthonormal already): twice, each time projecting v out, then
-// X <- X U S^(-1/2) from X'X = U S U' (Stathopoulos and Wu's SVQB), which
-// unlike Cholesky tolerates columns that are nearly dependent. A column
-// lost to rounding is drawn again at random.
-void orthonormalize(Tall& tall, double* x, long a, const double* v, long l, std::uint64_t& seed) {
-  const long n = tall.n();
-  for (int attempt = 0; attempt < 4; ++attempt) {
-    for (int pass = 0; pass < 2; ++pass) {
-      if (l > 0) tall.subtract(x, a, v, l, tall.cross(v, l, x, a));
-      Matrix s = tall.cross(x, a, x, a);
-      s = (s + s.transpose()).eval() / 2;
-      // Unit columns first, so that only dependence, not scale, is left.
-      Eigen::VectorXd d = s.diagonal().cwiseMax(std::numeric_limits<double>::min()).cwiseSqrt().cwiseInverse();
-      s = d.asDiagonal() * s * d.asDiagonal();
-      Eigen::SelfAdjointEigenSolver<Matrix> e(s);
-      const double top = e.eigenvalues()[a - 1];
-      const Eigen::VectorXd root =
-          e.eigenvalues().cwiseMax(1e-30 * std::max(top, 1e-300)).cwiseSqrt().cwiseInverse();
-      const Matrix m = d.asDiagonal() * e.eigenvectors() * root.asDiagonal();
-      tall.times(x, a, m);
-    }
-    const std::vector<double> norms = tall.column_norms2(x, nullptr, nullptr, a);
-    bool lost = false;
-    for (long j = 0; j < a; ++j) {
-      if (!(std::fabs(norms[j] - 1) < 1e-6)) {
-        fill_random(x + static_cast<std::size_t>(j) * n, static_cast<std::size_t>(n), ++seed);
-        lost = true;
-      }
-    }
-    if (!lost) return;
-  }
 }
 
 // Rayleigh-Ritz on the a columns at x (orthonormal), y = G x: both turned

@@ -123,6 +123,10 @@ class TruncatedGower : public SymmetricOperator {
 
   std::uint64_t products() const { return products_; }
 
+  // B = -f I + S, whose centring G is, for a solver that factors it.
+  const NearPairs& near_pairs() const { return pairs_; }
+  double far_value() const { return far_; }
+
  private:
   const NearPairs& pairs_;
   double far_;  // f, the transformed value of every far pair

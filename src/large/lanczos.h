@@ -24,6 +24,9 @@ struct LeadingPairs {
   int block = 0;                // block solver: vectors iterated (k and the guard)
   int iterations = 0;           // block solver: Rayleigh-Ritz steps on the operator itself
   int levels = 0;               // block solver: coarser problems solved for the start
+  double shift = 0;             // shift-invert: sigma
+  double factor_entries = 0;    // shift-invert: numbers held by the Cholesky factor
+  std::uint64_t solves = 0;     // shift-invert: columns solved with the factor
 };
 
 // The k largest eigenvalues of `op` (1 <= k <= n - 2) and their

@@ -11,6 +11,7 @@
 #include "large/moran.h"
 #include "large/near_pairs.h"
 #include "large/progress.h"
+#include "large/shift_invert.h"
 #include "large/spanning.h"
 #include "pcnm/checkpoint.h"
 #include "pcnm/correl.h"
@@ -210,8 +211,7 @@ class Runner {
     const Index count = options_.count;
     for (Index guard = kGuard;; guard *= 2) {
       const Index k = std::min(count + guard, ntot - 2);
-      if (Status e = leading_eigenpairs(op, op.lower_bound(), op.upper_bound(), static_cast<int>(k), s.krylov,
-                                        progress_);
+      if (Status e = gower_leading_eigenpairs(op, static_cast<int>(k), s.krylov, progress_);
           !e.ok()) {
         return e;
       }
