@@ -107,7 +107,7 @@ for kind in $kinds; do
       eigsh=$(awk '/^seconds/ { print $5 }' "$dir/python.log")
       blas=$(sed -n 's/^blas //p' "$dir/python.log")
       diff=$(awk 'NR == FNR { if (f) v[++m] = $2; if ($1 == "axis") f = 1; next } { w[++q] = $1 }
-        END { top = v[1] < 0 ? -v[1] : v[1]; for (i = 1; i <= m; i++) { e = v[i] - w[i]; if (e < 0) e = -e; if (e > d) d = e }
+        END { top = v[1] < 0 ? -v[1] : v[1]; for (i = 1; i <= m && i <= q; i++) { e = v[i] - w[i]; if (e < 0) e = -e; if (e > d) d = e }
               printf "%.1e\n", d / top }' "$dir/report.txt" "$dir/arpack.txt")
       line="$line $ys $eigsh $ym $pairs $diff"
     else

@@ -1,6 +1,7 @@
 #include "large/pcnm_report.h"
 
 #include <cmath>
+#include <cstdio>
 
 #include "pcnm/rules.h"
 #include "textio/exact_number.h"
@@ -56,6 +57,14 @@ void scale(textio::RecordSink& sink, const ReportContext& context, const RunResu
                                                      " on groups of sites"
                                                : std::string("random vectors"));
       line(sink, "Rayleigh-Ritz steps:", std::to_string(s.krylov.iterations));
+    } else if (s.krylov.method == "shift-invert") {
+      line(sink, "Eigen-solver:", "block Lanczos with thick restarts on (s I - G)^-1, a basis of at most " +
+                                      std::to_string(s.krylov.block) + " vectors, " + wanted);
+      line(sink, "Shift s:", exact_number(s.krylov.shift));
+      char per_site[32];
+      std::snprintf(per_site, sizeof per_site, "%.1f", s.krylov.factor_entries / static_cast<double>(ntot));
+      line(sink, "Cholesky factor:", std::string(per_site) + " numbers a site (CHOLMOD, supernodal)");
+      line(sink, "Solves with the factor:", std::to_string(s.krylov.solves));
     } else {
       line(sink, "Eigen-solver:", "implicitly restarted Lanczos (Spectra), " + wanted);
     }
