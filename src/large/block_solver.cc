@@ -294,58 +294,17 @@ Status block_leading_eigenpairs(const SymmetricOperator& op, double lower, doubl
     if (progress) progress->stage("eigen-solver");
     if (Status s = solve(op, lower, upper, k, b, residual_tolerance, v, y, team, stats, true, progress); !s.ok()) return s;
 
-    // Rayleigh quotients and residuals on fresh products, then decreasing
-    // order.
+    out.products = stats.products;
+    out.method = "block";
+    out.block = static_cast<int>(b);
+    out.iterations = stats.iterations;
+    out.levels = stats.levels;
     y.resize(std::max(y.size(), static_cast<std::size_t>(n) * k));
-    op.apply_block(v.data(), y.data(), k);
-    stats.products += static_cast<std::uint64_t>(k);
     Tall tall(team, n, k);
-    const Matrix vw = tall.cross(v.data(), k, y.data(), k);
-    const std::vector<double> vv = tall.column_norms2(v.data(), nullptr, nullptr, k);
-    std::vector<double> values(static_cast<std::size_t>(k));
-    for (int j = 0; j < k; ++j) values[j] = vw(j, j) / vv[j];
-    std::vector<double> rr = tall.column_norms2(y.data(), v.data(), values.data(), k);
-    y = {};
-    std::vector<int> rank(static_cast<std::size_t>(k));
-    std::iota(rank.begin(), rank.end(), 0);
-    std::stable_sort(rank.begin(), rank.end(), [&](int a, int c) { return values[a] > values[c]; });
-    v.resize(static_cast<std::size_t>(n) * k);
-    // Columns into their ranks in place, a cycle at a time.
-    std::vector<double> hold(static_cast<std::size_t>(n));
-    std::vector<char> placed(static_cast<std::size_t>(k), 0);
-    for (int j = 0; j < k; ++j) {
-      if (placed[j] || rank[j] == j) continue;
-      std::copy_n(v.data() + static_cast<std::size_t>(j) * n, n, hold.data());
-      int at = j;
-      while (rank[at] != j) {
-        std::copy_n(v.data() + static_cast<std::size_t>(rank[at]) * n, n, v.data() + static_cast<std::size_t>(at) * n);
-        placed[at] = 1;
-        at = rank[at];
-      }
-      std::copy_n(hold.data(), n, v.data() + static_cast<std::size_t>(at) * n);
-      placed[at] = 1;
-    }
-    for (int j = 0; j < k; ++j) {
-      out.values.push_back(values[rank[j]]);
-      out.largest_residual = std::max(out.largest_residual, std::sqrt(rr[rank[j]] / vv[rank[j]]));
-    }
-    out.vectors = std::move(v);
+    return finish_leading_pairs(op, tall, v, k, y.data(), k, residual_tolerance, out);
   } catch (const std::exception& e) {
     return fail(std::string("the eigen-solver failed: ") + e.what());
   }
-  out.products = stats.products;
-  out.method = "block";
-  out.block = static_cast<int>(b);
-  out.iterations = stats.iterations;
-  out.levels = stats.levels;
-  const double scale = std::max(std::fabs(out.values[0]), std::fabs(out.values[k - 1]));
-  if (!(out.largest_residual <= residual_tolerance * scale)) {
-    char ratio[32];
-    std::snprintf(ratio, sizeof ratio, "%.2g", out.largest_residual / scale);
-    return fail(std::string("the eigen-solver's eigenvectors are not accurate enough (residual ") + ratio +
-           " times the largest eigenvalue)");
-  }
-  return {};
 }
 
 }  // namespace ortelix::large

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include <dlfcn.h>
+
 #include <Eigen/Core>
 #include <Eigen/Eigenvalues>
 #include <cholmod.h>
@@ -281,6 +283,35 @@ Basis basis_for(long k, long n) {
   return {most, std::max(keep, k)};
 }
 
+// One BLAS thread while the solver runs, where the BLAS is OpenBLAS (its
+// own functions, looked up rather than linked: any BLAS will do), and the
+// count it had afterwards. After each call OpenBLAS keeps its idle threads
+// spinning on sched_yield for a while, and this solver calls it between
+// its own two-thread products: on a million grid sites on two processors
+// the spinning took 18 s of system time and the run 3 s longer. One thread
+// also keeps to a run's thread count for the factor and the solves.
+class OneBlasThread {
+ public:
+  OneBlasThread() {
+    get_ = reinterpret_cast<int (*)()>(dlsym(RTLD_DEFAULT, "openblas_get_num_threads"));
+    set_ = reinterpret_cast<void (*)(int)>(dlsym(RTLD_DEFAULT, "openblas_set_num_threads"));
+    if (get_ && set_) {
+      before_ = get_();
+      set_(1);
+    }
+  }
+  ~OneBlasThread() {
+    if (get_ && set_ && before_ > 1) set_(before_);
+  }
+  OneBlasThread(const OneBlasThread&) = delete;
+  OneBlasThread& operator=(const OneBlasThread&) = delete;
+
+ private:
+  int (*get_)() = nullptr;
+  void (*set_)(int) = nullptr;
+  int before_ = 0;
+};
+
 // The solver proper, on an analysed factor, with B's largest eigenvalue
 // estimated already.
 Status solve_shifted(const TruncatedGower& op, ShiftInvert& t, double perron, int k, LeadingPairs& out,
@@ -293,6 +324,7 @@ Status solve_shifted(const TruncatedGower& op, ShiftInvert& t, double perron, in
   const double lower = op.lower_bound(), upper = op.upper_bound();
   const double width = upper - lower;
   pcnm::Team team(pcnm::usable_processors() >= 2 ? 2 : 1);
+  const OneBlasThread one_blas_thread;
   std::uint64_t products = kPerronSteps, solves = 0;
   try {
     bool factored = false;
@@ -419,69 +451,21 @@ Status solve_shifted(const TruncatedGower& op, ShiftInvert& t, double perron, in
       m = basis.keep + kWidth;
     }
     if (converged_basis == 0) return fail("the shift-invert eigen-solver did not converge");
-    w = {};
     z = {};
     tall.times(v.data(), converged_basis, ritz);
     v.resize(static_cast<std::size_t>(n) * k);
 
-    // Rayleigh quotients and residuals on G itself, decreasing order.
-    std::vector<double> values(static_cast<std::size_t>(k)), residuals(static_cast<std::size_t>(k));
-    std::vector<double> gv(static_cast<std::size_t>(n));
-    for (long j = 0; j < k; ++j) {
-      if (progress) progress->poll();
-      const double* vj = col(v, j);
-      op.apply(vj, gv.data());
-      ++products;
-      double vv = 0, vw = 0;
-      for (long i = 0; i < n; ++i) {
-        vv += vj[i] * vj[i];
-        vw += vj[i] * gv[i];
-      }
-      const double lambda = vw / vv;
-      double rr = 0;
-      for (long i = 0; i < n; ++i) rr += (gv[i] - lambda * vj[i]) * (gv[i] - lambda * vj[i]);
-      values[j] = lambda;
-      residuals[j] = std::sqrt(rr / vv);
-    }
-    std::vector<int> rank(static_cast<std::size_t>(k));
-    std::iota(rank.begin(), rank.end(), 0);
-    std::stable_sort(rank.begin(), rank.end(), [&](int a, int c) { return values[a] > values[c]; });
-    // Columns into their ranks in place, a cycle at a time.
-    std::vector<char> placed(static_cast<std::size_t>(k), 0);
-    for (int j = 0; j < k; ++j) {
-      if (placed[j] || rank[j] == j) continue;
-      std::copy_n(col(v, j), n, gv.data());
-      int at = j;
-      while (rank[at] != j) {
-        std::copy_n(col(v, rank[at]), n, col(v, at));
-        placed[at] = 1;
-        at = rank[at];
-      }
-      std::copy_n(gv.data(), n, col(v, at));
-      placed[at] = 1;
-    }
-    for (int j = 0; j < k; ++j) {
-      out.values.push_back(values[rank[j]]);
-      out.largest_residual = std::max(out.largest_residual, residuals[rank[j]]);
-    }
-    out.vectors = std::move(v);
+    out.products = products;
+    out.solves = solves;
+    out.method = "shift-invert";
+    out.block = static_cast<int>(basis.most);
     out.shift = sigma;
     out.factor_entries = t.factor_entries();
+    // Fresh products a block at a time, through the block's own workspace.
+    return finish_leading_pairs(op, tall, v, k, w.data(), kWidth, residual_tolerance, out);
   } catch (const std::bad_alloc&) {
     return fail("the shift-invert eigen-solver ran out of memory");
   }
-  out.products = products;
-  out.solves = solves;
-  out.method = "shift-invert";
-  out.block = static_cast<int>(basis.most);
-  const double scale = std::max(std::fabs(out.values[0]), std::fabs(out.values[k - 1]));
-  if (!(out.largest_residual <= residual_tolerance * scale)) {
-    char ratio[32];
-    std::snprintf(ratio, sizeof ratio, "%.2g", out.largest_residual / scale);
-    return fail(std::string("the eigen-solver's eigenvectors are not accurate enough (residual ") + ratio +
-                " times the largest eigenvalue)");
-  }
-  return {};
 }
 
 }  // namespace

@@ -1,6 +1,9 @@
 #include "large/tall.h"
 
 #include <cmath>
+#include <cstdio>
+#include <numeric>
+#include <string>
 #include <limits>
 #include <random>
 
@@ -64,6 +67,56 @@ bool orthonormalize_within(Tall& tall, double* x, long a) {
     tall.times(x, a, m);
   }
   return true;
+}
+
+Status finish_leading_pairs(const SymmetricOperator& op, Tall& tall, std::vector<double>& v, int k, double* y,
+                            long width, double tolerance, LeadingPairs& out) {
+  const long n = tall.n();
+  const auto col = [&](long j) { return v.data() + static_cast<std::size_t>(j) * n; };
+  std::vector<double> values(static_cast<std::size_t>(k)), residuals(static_cast<std::size_t>(k));
+  for (long j0 = 0; j0 < k; j0 += width) {
+    const long w = std::min<long>(width, k - j0);
+    op.apply_block(col(j0), y, w);
+    out.products += static_cast<std::uint64_t>(w);
+    const Matrix vw = tall.cross(col(j0), w, y, w);
+    const std::vector<double> vv = tall.column_norms2(col(j0), nullptr, nullptr, w);
+    for (long j = 0; j < w; ++j) values[j0 + j] = vw(j, j) / vv[j];
+    const std::vector<double> rr = tall.column_norms2(y, col(j0), values.data() + j0, w);
+    for (long j = 0; j < w; ++j) residuals[j0 + j] = std::sqrt(rr[j] / vv[j]);
+  }
+  std::vector<int> rank(static_cast<std::size_t>(k));
+  std::iota(rank.begin(), rank.end(), 0);
+  std::stable_sort(rank.begin(), rank.end(), [&](int a, int c) { return values[a] > values[c]; });
+  // Columns into their ranks in place, a cycle at a time, through y.
+  std::vector<char> placed(static_cast<std::size_t>(k), 0);
+  for (int j = 0; j < k; ++j) {
+    if (placed[j] || rank[j] == j) continue;
+    std::copy_n(col(j), n, y);
+    int at = j;
+    while (rank[at] != j) {
+      std::copy_n(col(rank[at]), n, col(at));
+      placed[at] = 1;
+      at = rank[at];
+    }
+    std::copy_n(y, n, col(at));
+    placed[at] = 1;
+  }
+  v.resize(static_cast<std::size_t>(n) * k);
+  out.values.clear();
+  out.largest_residual = 0;
+  for (int j = 0; j < k; ++j) {
+    out.values.push_back(values[rank[j]]);
+    out.largest_residual = std::max(out.largest_residual, residuals[rank[j]]);
+  }
+  out.vectors = std::move(v);
+  const double scale = std::max(std::fabs(out.values[0]), std::fabs(out.values[k - 1]));
+  if (!(out.largest_residual <= tolerance * scale)) {
+    char ratio[32];
+    std::snprintf(ratio, sizeof ratio, "%.2g", out.largest_residual / scale);
+    return fail(std::string("the eigen-solver's eigenvectors are not accurate enough (residual ") + ratio +
+                " times the largest eigenvalue)");
+  }
+  return {};
 }
 
 }  // namespace ortelix::large

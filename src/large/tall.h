@@ -10,7 +10,9 @@
 
 #include <Eigen/Core>
 
+#include "base/expected.h"
 #include "large/block_dense.h"
+#include "large/lanczos.h"
 #include "pcnm/team.h"
 
 namespace ortelix::large {
@@ -106,5 +108,15 @@ void orthonormalize(Tall& tall, double* x, long a, const double* v, long l, std:
 // The a columns at x made orthonormal among themselves (SVQB, twice), when
 // none is lost to rounding: false otherwise, x then unusable.
 bool orthonormalize_within(Tall& tall, double* x, long a);
+
+// The last step of the block eigen-solvers: the Rayleigh quotients and
+// residual norms ||G v - lambda v|| of the first k columns of v (n rows
+// each, unit or not) on fresh products with op, `width` columns at a time
+// through y (n x width at least), then those columns in decreasing order of
+// their quotients, in place. Sets out's values, largest_residual and
+// vectors (v, cut to k columns) and counts the products; fails where a
+// residual exceeds `tolerance` times the largest |eigenvalue|.
+Status finish_leading_pairs(const SymmetricOperator& op, Tall& tall, std::vector<double>& v, int k, double* y,
+                            long width, double tolerance, LeadingPairs& out);
 
 }  // namespace ortelix::large
