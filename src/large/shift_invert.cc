@@ -29,9 +29,12 @@ namespace {
 // Columns solved at a time: CHOLMOD's supernodal solve runs on dense
 // blocks, and a few columns make its triangular solves and products
 // level-3 work (on a million grid sites, per column: 114 ms alone, 26 ms
-// sixteen at a time, 25 ms at 32); each column costs its workspace three
-// times over (the right-hand side, the solution, CHOLMOD's own).
-constexpr long kSolveColumns = 16;
+// sixteen at a time, 25 ms at 32); each column costs CHOLMOD's solution
+// and workspace, 16 bytes a site. Eight at a time take 190 MB less than
+// sixteen on a million grid sites, which kept the run within the 2.2 GB
+// of the solvers before it, and whole runs took as long within the
+// machine's noise (58 and 60 s at sixteen, 68 and 57 s at eight).
+constexpr long kSolveColumns = 8;
 // From this order on, METIS's nested dissection: on a million grid sites a
 // factor a quarter smaller than the minimum degree's (36 numbers a row
 // against 50), with solves a fifth faster, for 4 more seconds of analysis.
@@ -461,8 +464,11 @@ Status solve_shifted(const TruncatedGower& op, ShiftInvert& t, double perron, in
     out.block = static_cast<int>(basis.most);
     out.shift = sigma;
     out.factor_entries = t.factor_entries();
-    // Fresh products a block at a time, through the block's own workspace.
-    return finish_leading_pairs(op, tall, v, k, w.data(), kWidth, residual_tolerance, out);
+    // Fresh products one column at a time, through one column: the block
+    // is freed first.
+    w = {};
+    std::vector<double> column(static_cast<std::size_t>(n));
+    return finish_leading_pairs(op, tall, v, k, column.data(), 1, residual_tolerance, out);
   } catch (const std::bad_alloc&) {
     return fail("the shift-invert eigen-solver ran out of memory");
   }
