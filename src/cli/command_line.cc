@@ -5,7 +5,7 @@
 
 namespace ortelix::cli {
 
-Expected<ParsedLine> parse_line(std::span<const std::string> args, std::span<const OptionSpec> specs) {
+Expected<ParsedLine> parse_line(std::span<const std::string> args, std::span<const OptionForm> forms) {
   ParsedLine out;
   bool options_ended = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
@@ -29,23 +29,23 @@ Expected<ParsedLine> parse_line(std::span<const std::string> args, std::span<con
       attached = arg.substr(eq + 1);
       has_attached = true;
     }
-    const OptionSpec* spec = nullptr;
-    for (const OptionSpec& s : specs) {
-      if (name == s.name || (!s.alias.empty() && name == s.alias)) spec = &s;
+    const OptionForm* form = nullptr;
+    for (const OptionForm& s : forms) {
+      if (name == s.name || (!s.alias.empty() && name == s.alias)) form = &s;
     }
-    if (spec == nullptr) return fail("unknown option '" + std::string(name) + "'");
-    Occurrence o{spec->name, {}};
+    if (form == nullptr) return fail("unknown option '" + std::string(name) + "'");
+    Occurrence o{form->name, {}};
     if (has_attached) {
-      if (spec->values != 1) {
-        return fail(std::string(spec->name) + (spec->values == 0 ? " takes no value" : " takes its values apart: " +
-                                                                                        std::string(spec->name) + " A B"));
+      if (form->values != 1) {
+        return fail(std::string(form->name) + (form->values == 0 ? " takes no value" : " takes its values apart: " +
+                                                                                        std::string(form->name) + " A B"));
       }
-      if (attached.empty()) return fail(std::string(spec->name) + "= has no value");
+      if (attached.empty()) return fail(std::string(form->name) + "= has no value");
       o.values.push_back(attached);
     } else {
-      for (int v = 0; v < spec->values; ++v) {
+      for (int v = 0; v < form->values; ++v) {
         if (++i >= args.size()) {
-          return fail(std::string(spec->name) + (spec->values == 1 ? " needs a value" : " needs two values"));
+          return fail(std::string(form->name) + (form->values == 1 ? " needs a value" : " needs two values"));
         }
         if (args[i].empty()) return fail("argument " + std::to_string(i + 1) + " is empty");
         o.values.push_back(args[i]);

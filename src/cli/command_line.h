@@ -18,14 +18,14 @@ constexpr int kExitOk = 0;
 constexpr int kExitData = 1;   // unreadable or unsuitable data, a file that cannot be read or written
 constexpr int kExitUsage = 2;  // a wrong command line
 
-struct OptionSpec {
+struct OptionForm {
   std::string_view name;   // "--limit"
   std::string_view alias;  // "-o", or empty
   int values = 0;          // values that follow it: 0 (a switch), 1 or 2
 };
 
 struct Occurrence {
-  std::string_view name;  // the spec's name, whichever spelling was used
+  std::string_view name;  // the form's name, whichever spelling was used
   std::vector<std::string> values;
 };
 
@@ -37,7 +37,7 @@ struct ParsedLine {
 // Fails with a message for an unknown option, a missing value, a value
 // given with '=' to an option that takes none or two, or an empty
 // argument.
-Expected<ParsedLine> parse_line(std::span<const std::string> args, std::span<const OptionSpec> specs);
+Expected<ParsedLine> parse_line(std::span<const std::string> args, std::span<const OptionForm> forms);
 
 // argv[1..argc-1].
 std::vector<std::string> arguments(int argc, char** argv);

@@ -9,10 +9,10 @@
 namespace ortelix::cli {
 namespace {
 
-const OptionSpec kHelp{"--help", "-h", 0};
-const OptionSpec kVersion{"--version", "", 0};
-const OptionSpec kTransect{"--transect", "", 1};
-const OptionSpec kGrid{"--grid", "", 2};
+const OptionForm kHelp{"--help", "-h", 0};
+const OptionForm kVersion{"--version", "", 0};
+const OptionForm kTransect{"--transect", "", 1};
+const OptionForm kGrid{"--grid", "", 2};
 
 // --transect and --grid, and a sites file as an operand: exactly one.
 class SiteChoice {
@@ -109,8 +109,8 @@ Expected<sites::Sites> load_sites(const SiteSource& source, Index capacity, bool
 }
 
 Expected<ThresholdCommand> parse_threshold_command(const std::vector<std::string>& args) {
-  static const std::array specs{kHelp, kVersion, kTransect, kGrid, OptionSpec{"--quiet", "-q", 0}};
-  auto line = parse_line(args, specs);
+  static const std::array forms{kHelp, kVersion, kTransect, kGrid, OptionForm{"--quiet", "-q", 0}};
+  auto line = parse_line(args, forms);
   if (!line.ok()) return fail(line.error());
   ThresholdCommand c;
   SiteChoice choice(sites::kDialogueCapacity);
@@ -159,9 +159,9 @@ bool parse_vars(const std::string& text, std::vector<Index>& vars) {
 }  // namespace
 
 Expected<MapCommand> parse_map_command(const std::vector<std::string>& args) {
-  static const std::array specs{kHelp, kVersion, kTransect, kGrid, OptionSpec{"--output", "-o", 1},
-                                OptionSpec{"--vars", "", 1}, OptionSpec{"--kind", "", 1}};
-  auto line = parse_line(args, specs);
+  static const std::array forms{kHelp, kVersion, kTransect, kGrid, OptionForm{"--output", "-o", 1},
+                                OptionForm{"--vars", "", 1}, OptionForm{"--kind", "", 1}};
+  auto line = parse_line(args, forms);
   if (!line.ok()) return fail(line.error());
   MapCommand c;
   SiteChoice choice(sites::kLargeCapacity);
@@ -198,23 +198,23 @@ Expected<MapCommand> parse_map_command(const std::vector<std::string>& args) {
 }
 
 Expected<PcnmCommand> parse_pcnm_command(const std::vector<std::string>& args) {
-  static const std::array specs{kHelp,
+  static const std::array forms{kHelp,
                                 kVersion,
                                 kTransect,
                                 kGrid,
-                                OptionSpec{"--quiet", "-q", 0},
-                                OptionSpec{"--limit", "", 1},
-                                OptionSpec{"--count", "", 1},
-                                OptionSpec{"--positive-moran", "", 0},
-                                OptionSpec{"--format", "", 1},
-                                OptionSpec{"--output", "-o", 1},
-                                OptionSpec{"--report", "", 1},
-                                OptionSpec{"--solver", "", 1},
-                                OptionSpec{"--longlat", "", 0},
-                                OptionSpec{"--distances", "", 1},
-                                OptionSpec{"--predict", "", 1},
-                                OptionSpec{"--predicted", "", 1}};
-  auto line = parse_line(args, specs);
+                                OptionForm{"--quiet", "-q", 0},
+                                OptionForm{"--limit", "", 1},
+                                OptionForm{"--count", "", 1},
+                                OptionForm{"--positive-moran", "", 0},
+                                OptionForm{"--format", "", 1},
+                                OptionForm{"--output", "-o", 1},
+                                OptionForm{"--report", "", 1},
+                                OptionForm{"--solver", "", 1},
+                                OptionForm{"--longlat", "", 0},
+                                OptionForm{"--distances", "", 1},
+                                OptionForm{"--predict", "", 1},
+                                OptionForm{"--predicted", "", 1}};
+  auto line = parse_line(args, forms);
   if (!line.ok()) return fail(line.error());
   PcnmCommand c;
   SiteChoice choice(sites::kLargeCapacity, "a file, --transect, --grid or --distances");
