@@ -304,16 +304,22 @@ void TruncatedGower::apply(const double* x, double* y) const {
   });
 }
 
+// Two tiles, so that the threads lay out the next while they multiply
+// this one, kept from one product to the next; the numbers in one.
+std::size_t TruncatedGower::ready_tiles() const {
+  const std::size_t cells = static_cast<std::size_t>(pairs_.n) * kTile;
+  if (tile_.size() < 2 * cells) tile_.assign(2 * cells, 0.0);
+  if (out_.size() < static_cast<std::size_t>(2 * kRun * kTile)) out_.assign(2 * kRun * kTile, 0.0);
+  return cells;
+}
+
 void TruncatedGower::apply_block(const double* x, double* y, long b, double alpha, double beta,
                                  double gamma) const {
   products_ += static_cast<std::uint64_t>(b);
   const long n = pairs_.n;
   const double dn = static_cast<double>(n);
   const bool split = n >= 4096;
-  const std::size_t cells = static_cast<std::size_t>(n) * kTile;
-  // Two tiles: the threads lay out the next while they multiply this one.
-  if (tile_.size() < 2 * cells) tile_.assign(2 * cells, 0.0);
-  if (out_.size() < static_cast<std::size_t>(2 * kRun * kTile)) out_.assign(2 * kRun * kTile, 0.0);
+  const std::size_t cells = ready_tiles();
   const double diag = -far_;
   const double* row_sum = row_sum_.data();
   std::vector<double> part_sum(4 * static_cast<std::size_t>(b));  // per column and part: sum, weighted sum
@@ -382,9 +388,7 @@ void TruncatedGower::chebyshev_block(double* x, double* gx, long b, const int* d
   const long n = pairs_.n;
   const double dn = static_cast<double>(n);
   const bool split = n >= 4096;
-  const std::size_t cells = static_cast<std::size_t>(n) * kTile;
-  if (tile_.size() < 2 * cells) tile_.assign(2 * cells, 0.0);
-  if (out_.size() < static_cast<std::size_t>(2 * kRun * kTile)) out_.assign(2 * kRun * kTile, 0.0);
+  const std::size_t cells = ready_tiles();
   const double diag = -far_;
   const double* row_sum = row_sum_.data();
   for (long c0 = 0; c0 < b; c0 += kTile) {

@@ -140,6 +140,7 @@ class TruncatedGower : public SymmetricOperator {
   // tiles of columns centred and interleaved by row, and each thread's
   // products of a run of rows.
   mutable std::vector<double> tile_, out_;
+  std::size_t ready_tiles() const;  // sizes them; the numbers of one tile
 };
 
 }  // namespace ortelix::large
