@@ -1,6 +1,7 @@
 // A whole run on the library: the failures a user can act on, and a run
 // stopped from outside.
 #include <string>
+#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -11,59 +12,46 @@
 namespace ortelix::large {
 namespace {
 
-// Asks every computation to stop at its first poll.
-class StopAtOnce : public Progress {
+// Asks to stop from the stage named on (from the first poll where it is
+// empty): the eigen-solver, where nearly all the time of a large run goes,
+// and the dense decomposition and correlation check, which poll nothing
+// themselves but stop at their checkpoints.
+class StopFrom : public Progress {
  public:
-  bool cancelled() override { return true; }
+  explicit StopFrom(std::string stage) : from_(std::move(stage)), reached_(from_.empty()) {}
+  void stage(const std::string& name) override { reached_ = reached_ || name == from_; }
+  bool cancelled() override { return reached_; }
+  bool reached() const { return reached_; }
+
+ private:
+  std::string from_;
+  bool reached_;
 };
 
 TEST(RunPcnm, StopsWhenItsProgressSaysSo) {
-  StopAtOnce stop;
-  RunOptions options;
-  options.limits = {{true, 0}};
-  const auto r = run_pcnm(uniform_sites(30000, 1000, 1000, 3), options, &stop);
-  ASSERT_FALSE(r.ok());
-  EXPECT_EQ("interrupted", r.error());
-}
-
-// Asks to stop only once the eigen-solver has begun, where nearly all the
-// time of a large run goes.
-class StopInSolver : public Progress {
- public:
-  void stage(const std::string& name) override { solving = solving || name == "eigen-solver"; }
-  bool cancelled() override { return solving; }
-  bool solving = false;
-};
-
-TEST(RunPcnm, TheEigenSolverStopsWhenItsProgressSaysSo) {
-  StopInSolver stop;
-  RunOptions options;
-  options.limits = {{false, 60}};
-  options.count = 10;
-  options.solver = Solver::kKrylov;
-  const auto r = run_pcnm(uniform_sites(3000, 1000, 1000, 3), options, &stop);
-  ASSERT_TRUE(stop.solving);
-  ASSERT_FALSE(r.ok());
-  EXPECT_EQ("interrupted", r.error());
-}
-
-// The dense decomposition and the correlation check, which poll nothing
-// themselves, stop at their checkpoints.
-class StopInDecomposition : public Progress {
- public:
-  void stage(const std::string& name) override { deciding = deciding || name == "eigen-decomposition"; }
-  bool cancelled() override { return deciding; }
-  bool deciding = false;
-};
-
-TEST(RunPcnm, TheDenseDecompositionStopsWhenItsProgressSaysSo) {
-  StopInDecomposition stop;
-  RunOptions options;
-  options.limits = {{true, 0}};
-  const auto r = run_pcnm(uniform_sites(600, 1000, 1000, 4), options, &stop);
-  ASSERT_TRUE(stop.deciding);
-  ASSERT_FALSE(r.ok());
-  EXPECT_EQ("interrupted", r.error());
+  RunOptions krylov;
+  krylov.limits = {{false, 60}};
+  krylov.count = 10;
+  krylov.solver = Solver::kKrylov;
+  RunOptions mst;
+  mst.limits = {{true, 0}};
+  struct Case {
+    const char* stage;
+    sites::Sites sites;
+    RunOptions options;
+  };
+  const Case cases[] = {
+      {"", uniform_sites(30000, 1000, 1000, 3), mst},
+      {"eigen-solver", uniform_sites(3000, 1000, 1000, 3), krylov},
+      {"eigen-decomposition", uniform_sites(600, 1000, 1000, 4), mst},
+  };
+  for (const Case& c : cases) {
+    StopFrom stop(c.stage);
+    const auto r = run_pcnm(c.sites, c.options, &stop);
+    ASSERT_TRUE(stop.reached()) << c.stage;
+    ASSERT_FALSE(r.ok()) << c.stage;
+    EXPECT_EQ("interrupted", r.error()) << c.stage;
+  }
 }
 
 TEST(RunPcnm, RefusalsSayWhatToDo) {
