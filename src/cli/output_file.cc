@@ -46,7 +46,18 @@ void release_slot(int& slot) {
   slot = -1;
 }
 
+// Threads inside a SignalsHeld section. Holding the signals keeps them
+// from the thread that holds them only: threads that libraries start on
+// their own (a BLAS's pool, started before main) take them meanwhile, and
+// a handler run there between the creation of a file and the record of
+// its name would leave the file behind. The handler waits for the sections
+// to end; the threads in them cannot be interrupted, and they only create,
+// rename or remove a file.
+std::atomic<int> g_sections{0};
+
 extern "C" void remove_and_die(int sig) {
+  while (g_sections.load() > 0) {
+  }
   for (Slot& s : g_slots) {
     if (s.used.load()) unlink(s.name);
   }
@@ -68,8 +79,12 @@ class SignalsHeld {
     sigemptyset(&held);
     for (int sig : kEndingSignals) sigaddset(&held, sig);
     pthread_sigmask(SIG_BLOCK, &held, &previous_);
+    g_sections.fetch_add(1);
   }
-  ~SignalsHeld() { pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
+  ~SignalsHeld() {
+    g_sections.fetch_sub(1);
+    pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
+  }
   SignalsHeld(const SignalsHeld&) = delete;
   SignalsHeld& operator=(const SignalsHeld&) = delete;
 
