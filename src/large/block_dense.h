@@ -13,6 +13,10 @@ struct DenseKernels {
   void (*times)(double* x, long rows, long ld, long a, const double* m, long c, double* scratch, long piece);
   // X (a columns) -= V C (V: l columns, C: l x a).
   void (*subtract)(double* x, const double* v, long rows, long ld, long a, long l, const double* c);
+  // X -= V C, then out (l x a) = V' X, by pieces of at most `piece` rows:
+  // each piece of V is read from memory once for both.
+  void (*subtract_cross)(double* x, const double* v, long rows, long ld, long a, long l, const double* c, long piece,
+                         double* out);
 };
 
 const DenseKernels& dense_kernels();

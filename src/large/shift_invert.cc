@@ -381,11 +381,7 @@ Status solve_shifted(const TruncatedGower& op, ShiftInvert& t, double perron, in
       // again only where a column shrank a hundredfold let that residue
       // build up over restarts: the top Ritz value of a 60 x 38 grid grew
       // without bound and the run never converged.
-      Matrix coupling = tall.cross(v.data(), m, w.data(), kWidth);
-      tall.subtract(w.data(), kWidth, v.data(), m, coupling);
-      const Matrix more = tall.cross(v.data(), m, w.data(), kWidth);
-      tall.subtract(w.data(), kWidth, v.data(), m, more);
-      coupling += more;
+      const Matrix coupling = tall.project_out_twice(w.data(), kWidth, v.data(), m);
       h.block(0, last, m, kWidth) = coupling;
       h.block(last, 0, kWidth, m) = coupling.transpose();
       const Matrix diag = h.block(last, last, kWidth, kWidth);

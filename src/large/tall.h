@@ -58,6 +58,28 @@ class Tall {
     });
   }
 
+  // X (a columns) loses its parts along the l orthonormal columns of V,
+  // twice, as rounding leaves the first pass's remainder along V at the
+  // size of its rounding (classical Gram-Schmidt, reorthogonalized);
+  // returns V' X as it was (the sum of both passes' coefficients). Three
+  // passes over V instead of four: the first subtraction and the second
+  // cross product go a piece of rows at a time, the piece of V in cache for
+  // the second. Where V is a tall basis and X a few columns, reading V is
+  // the whole cost.
+  Matrix project_out_twice(double* x, long a, const double* v, long l) {
+    const Matrix first = cross(v, l, x, a);
+    // Pieces of V of at most 48 K numbers (384 KB), whole cache lines.
+    const long piece = std::clamp(49152 / std::max(l, 1L), 64L, 1024L) / 8 * 8;
+    Matrix part[2] = {Matrix(l, a), Matrix(l, a)};
+    team_.run(split_, [&](int p) {
+      const long r0 = p == 0 ? 0 : mid_, h = (p == 0 ? mid_ : n_) - r0;
+      kernels_.subtract_cross(x + r0, v + r0, h, n_, a, l, first.data(), piece, part[p].data());
+    });
+    const Matrix second = part[0] + part[1];
+    subtract(x, a, v, l, second);
+    return first + second;
+  }
+
   // Squared norms of the columns of Y - X diag(theta) (theta null: of X).
   std::vector<double> column_norms2(const double* y, const double* x, const double* theta, long a) {
     std::vector<double> part[2];

@@ -17,6 +17,8 @@
 #include "large/prepared.h"
 #include "large/shift_invert.h"
 #include "large/site_sets.h"
+#include "large/tall.h"
+#include "pcnm/team.h"
 
 namespace ortelix::large {
 namespace {
@@ -28,6 +30,55 @@ std::vector<double> drawn(std::size_t count, std::uint64_t seed) {
   std::vector<double> v(count);
   for (double& x : v) x = draw.between(-1, 1);
   return v;
+}
+
+// A block projected out of an orthonormal basis twice, in the three passes
+// of the fused product, against the two projections written out, on blocks
+// lying almost wholly along the basis (as a shift-invert solve's do): one
+// pass would leave rounding of their size along it. Row counts on either
+// side of the two threads' split, pieces of many rows and of few.
+TEST(TallProducts, ProjectionTwiceLeavesNothingAlongTheBasis) {
+  struct Case {
+    long n, l, a;
+  } cases[] = {{100, 7, 3}, {5000, 40, 16}, {9000, 300, 5}, {4100, 1, 2}};
+  pcnm::Team team(2);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.n) + " x " + std::to_string(c.l) + ", " + std::to_string(c.a) + " columns");
+    const long n = c.n;
+    std::vector<double> v = drawn(static_cast<std::size_t>(n * c.l), 7);
+    Tall tall(team, n, c.l + c.a);
+    std::uint64_t seed = 1;
+    orthonormalize(tall, v.data(), c.l, nullptr, 0, seed);
+    // X = V R 1e6 + E, E of order one.
+    const std::vector<double> r = drawn(static_cast<std::size_t>(c.l * c.a), 8);
+    std::vector<double> x = drawn(static_cast<std::size_t>(n * c.a), 9);
+    for (long j = 0; j < c.a; ++j) {
+      for (long i = 0; i < c.l; ++i) {
+        for (long row = 0; row < n; ++row) x[j * n + row] += 1e6 * r[j * c.l + i] * v[i * n + row];
+      }
+    }
+    std::vector<double> want = x;
+    std::vector<double> coefficients(static_cast<std::size_t>(c.l * c.a), 0.0);
+    for (int pass = 0; pass < 2; ++pass) {
+      for (long j = 0; j < c.a; ++j) {
+        std::vector<double> along(static_cast<std::size_t>(c.l), 0.0);
+        for (long i = 0; i < c.l; ++i) {
+          for (long row = 0; row < n; ++row) along[i] += v[i * n + row] * want[j * n + row];
+        }
+        for (long i = 0; i < c.l; ++i) {
+          for (long row = 0; row < n; ++row) want[j * n + row] -= along[i] * v[i * n + row];
+          coefficients[j * c.l + i] += along[i];
+        }
+      }
+    }
+    const Matrix got = tall.project_out_twice(x.data(), c.a, v.data(), c.l);
+    for (long j = 0; j < c.a; ++j) {
+      for (long i = 0; i < c.l; ++i) EXPECT_NEAR(got(i, j), coefficients[j * c.l + i], 1e-6);
+      for (long row = 0; row < n; ++row) ASSERT_NEAR(x[j * n + row], want[j * n + row], 1e-8) << "row " << row;
+    }
+    const Matrix left = tall.cross(v.data(), c.l, x.data(), c.a);
+    EXPECT_LT(left.cwiseAbs().maxCoeff(), 1e-13);
+  }
 }
 
 // alpha G x + beta x + gamma y for each column, from apply, in the order
