@@ -44,7 +44,7 @@ class Cli:
         return done
 
     def pcnm(self, *args):
-        """Runs ortelix-pcnm writing v.csv and r.txt; (names, values, report)."""
+        """Runs ortelix-pcnm writing v.csv and r.txt; (names, values, report, stderr)."""
         done = self.run("ortelix-pcnm", *args, "-o", "v.csv", "--report", "r.txt", "-q")
         names, values = read_csv(self.folder / "v.csv")
         return names, values, (self.folder / "r.txt").read_text(), done.stderr

@@ -64,51 +64,40 @@ def default_handler():
     signal.signal(signal.SIGINT, before)
 
 
-@pytest.fixture(scope="module")
-def many_sites():
-    # Some 25 seconds of Krylov work on two cores, were it not stopped.
-    return np.random.default_rng(71).uniform(0, 1000, size=(150000, 2))
+def random_sites(seed, n):
+    return np.random.default_rng(seed).uniform(0, 1000, size=(n, 2))
 
 
 @pytest.mark.parametrize(
-    "kwargs",
-    [dict(limit="mst", count=60), dict(limit=6.0, count=60, threads=1)],
-    ids=["from the spanning tree on", "eigen-solver, one thread"],
+    "name, sites, supplementary, kwargs",
+    [
+        # Some 25 seconds of Krylov work on two cores, were it not stopped.
+        pytest.param("pcnm", (71, 150000), None, dict(limit="mst", count=60), id="Krylov from the spanning tree on"),
+        pytest.param("pcnm", (71, 150000), None, dict(limit=6.0, count=60, threads=1), id="Krylov, one thread"),
+        # Every variable of 4000 sites: half a minute of dense decomposition.
+        pytest.param("pcnm", (74, 4000), None, {}, id="dense decomposition"),
+        pytest.param("pcnm", (74, 4000), (75, 40), {}, id="dense decomposition with supplementary sites"),
+        pytest.param("threshold", (72, 1000000), None, {}, id="spanning tree"),
+    ],
 )
-def test_ctrl_c_stops_a_krylov_run(many_sites, kwargs):
+def test_ctrl_c_stops_the_run(name, sites, supplementary, kwargs):
+    sites = random_sites(*sites)
+    if supplementary:
+        kwargs = dict(kwargs, supplementary=random_sites(*supplementary))
     threads = native_threads()
-    events, caught = interrupted(ortelix.pcnm, _core.pcnm, many_sites, **kwargs)
+    events, caught = interrupted(getattr(ortelix, name), getattr(_core, name), sites, **kwargs)
     assert caught
     assert events == ["c_call", "c_exception"]
     assert native_threads() == threads
     # The module is fit for the next run.
-    assert ortelix.pcnm(many_sites[:200]).vectors.shape[0] == 200
-
-
-@pytest.mark.parametrize("sup", [None, 40], ids=["alone", "with supplementary sites"])
-def test_ctrl_c_stops_the_dense_decomposition(sup):
-    # Every variable of 4000 sites: half a minute of dense decomposition.
-    sites = np.random.default_rng(74).uniform(0, 1000, size=(4000, 2))
-    extra = None if sup is None else np.random.default_rng(75).uniform(0, 1000, size=(sup, 2))
-    threads = native_threads()
-    events, caught = interrupted(ortelix.pcnm, _core.pcnm, sites, supplementary=extra)
-    assert caught
-    assert events == ["c_call", "c_exception"]
-    assert native_threads() == threads
-
-
-def test_ctrl_c_stops_the_spanning_tree():
-    sites = np.random.default_rng(72).uniform(0, 1000, size=(1000000, 2))
-    events, caught = interrupted(ortelix.threshold, _core.threshold, sites)
-    assert caught
-    assert events == ["c_call", "c_exception"]
+    assert ortelix.pcnm(sites[:200]).vectors.shape[0] == 200
 
 
 def test_another_handler_decides():
     # A handler that does not raise lets the run go on to its end.
     seen = []
     signal.signal(signal.SIGINT, lambda *_: seen.append(True))
-    sites = np.random.default_rng(73).uniform(0, 1000, size=(30000, 2))
+    sites = random_sites(73, 30000)
     events, caught = interrupted(ortelix.pcnm, _core.pcnm, sites, limit=9.0, count=10)
     assert not caught
     assert events == ["c_call", "c_return"]

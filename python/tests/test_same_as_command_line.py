@@ -24,6 +24,11 @@ def lonlat(n, seed):
     return np.round(np.column_stack([rng.uniform(5.0, 10.0, n), rng.uniform(44.0, 47.0, n)]), 6)
 
 
+def limit_arg(limit):
+    """--limit's value for a limit or a list of them, every digit kept."""
+    return ",".join(l if l == "mst" else number(l) for l in (limit if isinstance(limit, list) else [limit]))
+
+
 @dataclasses.dataclass
 class Case:
     name: str
@@ -47,8 +52,7 @@ class Case:
             args = ["--" + self.coords[0], *self.coords[1:]]
         else:
             args = [write_coordinates(folder / "sites.txt", self.coords, self.sup).name]
-        limits = self.limit if isinstance(self.limit, list) else [self.limit]
-        args += ["--limit", ",".join(l if l == "mst" else number(l) for l in limits)]
+        args += ["--limit", limit_arg(self.limit)]
         if self.count is not None:
             args += ["--count", self.count]
         if self.positive_moran:
@@ -149,11 +153,8 @@ def test_listed_distances_as_the_command_line_reads_them(cli):
     i, j = np.where(swap, j, i), np.where(swap, i, j)
     write_pairs(cli.folder / "pairs.txt", i, j, d, len(along))
     for limit, count in [("mst", None), (20.0, None), (["mst", 25.0], 6)]:
-        args = ["--distances", "pairs.txt", "--limit", ",".join(l if l == "mst" else number(l)
-                                                               for l in (limit if isinstance(limit, list) else [limit]))]
-        if count:
-            args += ["--count", count]
-        names, values, report, _ = cli.pcnm(*args)
+        count_args = ["--count", count] if count else []
+        names, values, report, _ = cli.pcnm("--distances", "pairs.txt", "--limit", limit_arg(limit), *count_args)
         r = ortelix.pcnm_distances(i, j, d, len(along), limit=limit, count=count)
         assert r.names == names
         assert np.array_equal(r.vectors, values)
@@ -206,12 +207,12 @@ def test_new_sites_as_the_command_line_places_them(cli):
     sites, new = uniform(400, 31), uniform(60, 32, size=1100.0)
     write_coordinates(cli.folder / "sites.txt", sites)
     write_coordinates(cli.folder / "new.txt", new)
-    for extra in ([], ["--count", "15", "--solver", "krylov"], ["--limit", "mst,90"]):
-        args = ["sites.txt", "--limit", "mst", *extra, "--predict", "new.txt", "--predicted", "p.csv"]
-        cli.pcnm(*args)
+    for limit, count in [("mst", None), ("mst", 15), (["mst", 90.0], None)]:
+        solver = "krylov" if count else "auto"
+        count_args = ["--count", count] if count else []
+        cli.pcnm("sites.txt", "--limit", limit_arg(limit), *count_args, "--solver", solver,
+                 "--predict", "new.txt", "--predicted", "p.csv")
         names, placed = read_csv(cli.folder / "p.csv")
-        limit = ["mst", 90.0] if "mst,90" in extra else "mst"
-        count = 15 if "--count" in extra else None
-        r = ortelix.pcnm(sites, limit=limit, count=count, solver="krylov" if count else "auto")
+        r = ortelix.pcnm(sites, limit=limit, count=count, solver=solver)
         assert r.names == names
         assert np.array_equal(r.predict(new), placed)
