@@ -116,7 +116,6 @@ TEST(SvgMap, MonomialNamesInTheOrderOfTheVariableFile) {
   for (std::size_t k = 0; k < line.size(); ++k) EXPECT_EQ(line[k], monomial_term(static_cast<Index>(k), 1));
 }
 
-
 // Positions whose span passes the largest double have no scale: refused,
 // never a map of NaN.
 TEST(SvgMap, RefusesASpanBeyondTheLargestDouble) {

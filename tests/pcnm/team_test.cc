@@ -22,11 +22,9 @@ TEST(Team, AFailureInEitherPartComesOutOfRunAfterBothEnded) {
     EXPECT_THROW(team.run(true, job), std::bad_alloc) << failing;
     EXPECT_EQ(1, ended.load()) << failing;  // the other part ran to its end
   }
-  int sum = 0;
   std::atomic<int> parts{0};
   team.run(true, [&](int part) { parts.fetch_add(part + 1); });
-  sum = parts.load();
-  EXPECT_EQ(3, sum);
+  EXPECT_EQ(3, parts.load());
 }
 
 }  // namespace

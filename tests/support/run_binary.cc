@@ -37,6 +37,12 @@ void remove_tree(const std::string& path) {
   }
 }
 
+// RLIMIT_FSIZE or RLIMIT_AS of `bytes`, both soft and hard; none when negative.
+void set_limit(decltype(RLIMIT_AS) resource, long bytes) {
+  const rlimit limit{static_cast<rlim_t>(bytes), static_cast<rlim_t>(bytes)};
+  if (bytes >= 0) setrlimit(resource, &limit);
+}
+
 long now_ms() {
   timespec ts{};
   clock_gettime(CLOCK_MONOTONIC, &ts);
@@ -105,10 +111,7 @@ RunResult run_in(const std::string& dir, const std::string& input, const RunOpti
     dup2(err_pipe[1], 2);
     for (int fd : {in_pipe[0], in_pipe[1], out_pipe[0], out_pipe[1], err_pipe[0], err_pipe[1]}) close(fd);
     if (chdir(dir.c_str()) != 0) _exit(127);
-    if (options.file_size_limit >= 0) {
-      rlimit rl{static_cast<rlim_t>(options.file_size_limit), static_cast<rlim_t>(options.file_size_limit)};
-      setrlimit(RLIMIT_FSIZE, &rl);
-    }
+    set_limit(RLIMIT_FSIZE, options.file_size_limit);
     for (int sig : {SIGPIPE, SIGINT, SIGTERM}) signal(sig, SIG_DFL);
     execl(ORTELIX_BINARY, ORTELIX_BINARY, static_cast<char*>(nullptr));
     _exit(127);
@@ -202,14 +205,8 @@ ProgramRun run_program(const char* binary, const std::vector<std::string>& args,
               e = creat(err.c_str(), 0600);
     if (chdir(dir.c_str()) != 0 || i < 0 || o < 0 || e < 0) _exit(127);
     dup2(i, 0), dup2(o, 1), dup2(e, 2);
-    if (options.file_size_limit >= 0) {
-      rlimit limit{static_cast<rlim_t>(options.file_size_limit), static_cast<rlim_t>(options.file_size_limit)};
-      setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    if (options.memory_limit >= 0) {
-      rlimit limit{static_cast<rlim_t>(options.memory_limit), static_cast<rlim_t>(options.memory_limit)};
-      setrlimit(RLIMIT_AS, &limit);
-    }
+    set_limit(RLIMIT_FSIZE, options.file_size_limit);
+    set_limit(RLIMIT_AS, options.memory_limit);
     std::vector<char*> argv{const_cast<char*>(binary)};
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
