@@ -391,8 +391,11 @@ void TruncatedGower::chebyshev_block(double* x, double* gx, long b, const int* d
   const std::size_t cells = ready_tiles();
   const double diag = -far_;
   const double* row_sum = row_sum_.data();
-  for (long c0 = 0; c0 < b; c0 += kTile) {
-    const long width = std::min(kTile, b - c0);
+  // A tile runs all its lanes to its highest degree, and degrees grow
+  // along the block: a tile narrower than the rest goes first, where the
+  // degrees are lowest (last, it ran its padding to the highest degree of
+  // all: 7% of a filtering's work on 100 000 sites spread at random).
+  for (long c0 = 0, width = b % kTile ? b % kTile : kTile; c0 < b; c0 += width, width = kTile) {
     int most = 1;
     for (long t = 0; t < width; ++t) {
       most = std::max(most, degree[c0 + t]);
