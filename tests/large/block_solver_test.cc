@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include "large/block_dense.h"
 #include "large/block_solver.h"
 #include "large/gower_operator.h"
 #include "large/lanczos.h"
@@ -30,6 +31,57 @@ std::vector<double> drawn(std::size_t count, std::uint64_t seed) {
   std::vector<double> v(count);
   for (double& x : v) x = draw.between(-1, 1);
   return v;
+}
+
+}  // namespace
+
+namespace generic {
+extern const DenseKernels kernels;
+}
+namespace avx2 {
+extern const DenseKernels kernels;
+}
+
+namespace {
+
+// The products with a 16-column block, in both builds of the kernels
+// (the plain one runs only where the processor lacks AVX2), against the
+// sums written out in the order they promise: over the rows in order for
+// a cross product, over V's columns in order for a subtraction; equal to
+// the last bit. Row counts around the pieces' edges, odd column counts.
+TEST(TallProducts, NarrowProductsAreTheSumsInOrder) {
+  const bool avx2 = __builtin_cpu_supports("avx2");
+  for (const DenseKernels* kernels : {&generic::kernels, &avx2::kernels}) {
+    if (kernels == &avx2::kernels && !avx2) continue;
+    for (long rows : {1L, 127L, 128L, 129L, 300L}) {
+      for (long l : {1L, 2L, 3L, 17L}) {
+        SCOPED_TRACE(std::to_string(rows) + " rows, " + std::to_string(l) + " columns");
+        const long ld = rows + 3, w = 16;
+        const std::vector<double> v = drawn(static_cast<std::size_t>(ld * l), 21);
+        const std::vector<double> x = drawn(static_cast<std::size_t>(ld * w), 22);
+        const std::vector<double> c = drawn(static_cast<std::size_t>(l * w), 23);
+        std::vector<double> got(static_cast<std::size_t>(l * w));
+        kernels->cross(v.data(), x.data(), rows, ld, l, w, got.data());
+        for (long j = 0; j < l; ++j) {
+          for (long t = 0; t < w; ++t) {
+            double sum = 0;
+            for (long r = 0; r < rows; ++r) sum += v[j * ld + r] * x[t * ld + r];
+            ASSERT_EQ(bits(sum), bits(got[t * l + j])) << "cross " << j << ", " << t;
+          }
+        }
+        std::vector<double> y = x, want = x;
+        kernels->subtract(y.data(), v.data(), rows, ld, w, l, c.data());
+        for (long t = 0; t < w; ++t) {
+          for (long r = 0; r < ld; ++r) {
+            if (r < rows) {
+              for (long j = 0; j < l; ++j) want[t * ld + r] -= v[j * ld + r] * c[t * l + j];
+            }
+            ASSERT_EQ(bits(want[t * ld + r]), bits(y[t * ld + r])) << "subtract " << r << ", " << t;
+          }
+        }
+      }
+    }
+  }
 }
 
 // A block projected out of an orthonormal basis twice, in the three passes
