@@ -224,14 +224,19 @@ class Runner {
     s.eigenvalues = s.krylov.values;
     const Index k = static_cast<Index>(s.eigenvalues.size());
     s.npcnm = pcnm::positive_count(s.eigenvalues.data(), k);
-    krylov_vars_.resize(static_cast<std::size_t>(ntot) * k);
+    // Each eigenvector scaled and put from the near pairs' order into the
+    // sites' in place, through one column: a second copy of them all
+    // would be the run's peak of memory (400 MB more for a million sites
+    // and 50 variables).
+    krylov_vars_ = std::move(s.krylov.vectors);
+    s.krylov.vectors = {};
+    std::vector<double> column(static_cast<std::size_t>(ntot));
     for (Index j = 0; j < k; ++j) {
       const double scale = pcnm::axis_scale(s.eigenvalues[j]);
-      const double* v = s.krylov.vectors.data() + static_cast<std::size_t>(j) * ntot;
-      double* column = krylov_vars_.data() + static_cast<std::size_t>(j) * ntot;
-      for (Index r = 0; r < ntot; ++r) column[pairs.order[r]] = v[r] * scale;
+      double* v = krylov_vars_.data() + static_cast<std::size_t>(j) * ntot;
+      std::copy_n(v, ntot, column.data());
+      for (Index r = 0; r < ntot; ++r) v[pairs.order[r]] = column[r] * scale;
     }
-    s.krylov.vectors = {};
     vars = &krylov_vars_;
     return {};
   }
@@ -355,10 +360,23 @@ class Runner {
                   textio::exact_number(s.moran_expectation));
     }
     s.first_column = result_.columns();
+    // The variables of the first limit, when all are written, are the
+    // result as they stand; otherwise copied, into room made once.
+    const Index written = static_cast<Index>(s.written_axes.size());
+    const bool whole = result_.values.empty() && &vars == &krylov_vars_ && s.written_axes.back() == written;
+    if (whole) {
+      result_.values = std::move(krylov_vars_);
+      krylov_vars_ = {};
+      result_.values.resize(static_cast<std::size_t>(written) * ntot);
+    } else {
+      result_.values.reserve(result_.values.size() + static_cast<std::size_t>(written) * ntot);
+    }
     for (Index axis : s.written_axes) {
       const std::size_t from = static_cast<std::size_t>(axis - 1);
-      result_.values.insert(result_.values.end(), vars.begin() + static_cast<std::ptrdiff_t>(from * ntot),
-                            vars.begin() + static_cast<std::ptrdiff_t>((from + 1) * ntot));
+      if (!whole) {
+        result_.values.insert(result_.values.end(), vars.begin() + static_cast<std::ptrdiff_t>(from * ntot),
+                              vars.begin() + static_cast<std::ptrdiff_t>((from + 1) * ntot));
+      }
       s.placement_mean.push_back(centre[from]);
       s.placement_constant.push_back(constant[from]);
       s.placement_eigenvalue.push_back(s.eigenvalues[from]);
