@@ -252,8 +252,9 @@ constexpr int kShiftTries = 7;
 // A Ritz pair is taken once its residual on G is below this share of the
 // tolerance, so that the final check, on fresh products, passes with room.
 constexpr double kConvergedShare = 0.2;
-// Residuals on G are worked out exactly (p products with G) once the bound
-// from T's residual is within this factor of the aim.
+// Residuals on G are worked out exactly (a product with G a column of the
+// newest block) once the bound from T's residual, at the step before, is
+// within this factor of the aim.
 constexpr double kExactWithin = 1e4;
 // Block steps before giving up: 16 columns each. The square grids of the
 // benchmark take 35 to 40; a run that has not converged by this many is
@@ -355,7 +356,6 @@ Status solve_shifted(const TruncatedGower& op, ShiftInvert& t, double perron, in
     Tall tall(team, n, basis.most);
     std::uint64_t seed = 5000;
     std::vector<double> v(static_cast<std::size_t>(n) * basis.most), w(static_cast<std::size_t>(n) * kWidth);
-    std::vector<double> z;  // (sigma I - G) times the newest block, when wanted
     const auto col = [n](std::vector<double>& base, long j) { return base.data() + static_cast<std::size_t>(j) * n; };
     Matrix h = Matrix::Zero(basis.most, basis.most);
     fill_random(v.data(), static_cast<std::size_t>(n) * kWidth, 1);
@@ -369,9 +369,27 @@ Status solve_shifted(const TruncatedGower& op, ShiftInvert& t, double perron, in
     const double aim_share = kConvergedShare * residual_tolerance;
     Matrix ritz;  // of the basis less its newest block, when converged
     long converged_basis = 0;
+    bool near = false;  // the last step's bound within kExactWithin of the aim
     for (int step = 0; step < kMostSteps; ++step) {
       if (progress) progress->poll();
       const long last = m - kWidth;
+      // Near convergence, Z'Z for Z = (sigma I - G) V_last, before the
+      // solve takes w: the residuals on G below need it, and one product a
+      // column with the block in w costs half the two a column that
+      // V_last' (sigma I - G)^2 V_last would, with one pass over w instead
+      // of one over V_last a column.
+      Matrix zz;
+      if (near) {
+        for (long j = 0; j < kWidth; ++j) {
+          const double* vj = col(v, last + j);
+          double* zj = w.data() + static_cast<std::size_t>(j) * n;
+          op.apply(vj, zj);
+          for (long i = 0; i < n; ++i) zj[i] = sigma * vj[i] - zj[i];
+        }
+        products += kWidth;
+        zz = tall.cross(w.data(), kWidth, w.data(), kWidth);
+        zz = (zz + zz.transpose()).eval() / 2;
+      }
       t.solve(col(v, last), w.data(), kWidth);
       solves += kWidth;
       // The new column block of V' T V, projected out twice, always. T's
@@ -405,23 +423,8 @@ Status solve_shifted(const TruncatedGower& op, ShiftInvert& t, double perron, in
           worst_bound = std::max(worst_bound, (sigma - lower) * es.col(j).norm() / theta[j]);
         }
         bool done = worst_bound <= aim;
-        if (!done && worst_bound <= kExactWithin * aim) {
-          // Z'Z for Z = (sigma I - G) V_last, as V_last' (sigma I - G)^2
-          // V_last: a column at a time, two products each.
-          Matrix zz(kWidth, kWidth);
-          z.resize(2 * static_cast<std::size_t>(n));
-          for (long j = 0; j < kWidth; ++j) {
-            const double* vj = col(v, last + j);
-            double* z1 = z.data();
-            double* z2 = z.data() + n;
-            op.apply(vj, z1);
-            for (long i = 0; i < n; ++i) z1[i] = sigma * vj[i] - z1[i];
-            op.apply(z1, z2);
-            for (long i = 0; i < n; ++i) z2[i] = sigma * z1[i] - z2[i];
-            zz.col(j) = tall.cross(col(v, last), kWidth, z2, 1);
-          }
-          zz = (zz + zz.transpose()).eval() / 2;
-          products += 2 * kWidth;
+        near = worst_bound <= kExactWithin * aim;
+        if (!done && zz.size() > 0) {
           double worst = 0;
           for (long j = 0; j < k; ++j) {
             const double r2 = es.col(j).dot(zz * es.col(j));
@@ -462,7 +465,6 @@ Status solve_shifted(const TruncatedGower& op, ShiftInvert& t, double perron, in
       m = basis.keep + kWidth;
     }
     if (converged_basis == 0) return fail("the shift-invert eigen-solver did not converge");
-    z = {};
     tall.times(v.data(), converged_basis, ritz);
     v.resize(static_cast<std::size_t>(n) * k);
 
