@@ -193,14 +193,20 @@ double largest_of_b(const TruncatedGower& op, int steps) {
   const long n = op.size();
   const NearPairs& pairs = op.near_pairs();
   const double far = op.far_value();
+  // The rows in two halves, one a thread: each row's sum is the same
+  // whichever thread makes it.
+  pcnm::Team team(n >= 4096 && pcnm::usable_processors() >= 2 ? 2 : 1);
   const auto b_times = [&](const std::vector<double>& x, std::vector<double>& y) {
-    for (long r = 0; r < n; ++r) {
-      double acc = -far * x[r];
-      for (std::uint64_t k = pairs.start[r]; k < pairs.start[r + 1]; ++k) {
-        acc += (transformed(pairs.dist[k]) - far) * x[pairs.column[k]];
+    team.run(true, [&](int part) {
+      const long r0 = part == 0 ? 0 : n / 2, r1 = part == 0 ? n / 2 : n;
+      for (long r = r0; r < r1; ++r) {
+        double acc = -far * x[r];
+        for (std::uint64_t k = pairs.start[r]; k < pairs.start[r + 1]; ++k) {
+          acc += (transformed(pairs.dist[k]) - far) * x[pairs.column[k]];
+        }
+        y[r] = acc;
       }
-      y[r] = acc;
-    }
+    });
   };
   std::vector<double> q(static_cast<std::size_t>(n), 1 / std::sqrt(static_cast<double>(n)));
   std::vector<double> prev(static_cast<std::size_t>(n), 0.0), w(static_cast<std::size_t>(n));
