@@ -54,6 +54,14 @@ inline Lanes splat(double x) {
   return v;
 }
 
+// Rows [0, count) of a narrow block (column-major, leading dimension ld)
+// into dst, row-major.
+void to_rows(const double* src, long count, long ld, double* dst) {
+  for (long t = 0; t < kNarrow; ++t) {
+    for (long r = 0; r < count; ++r) dst[r * kNarrow + t] = src[t * ld + r];
+  }
+}
+
 // out (a x kNarrow) = X' Y, Y the narrow block: two columns of X at a
 // time, their sums in eight registers through a piece.
 void cross_narrow(const double* x, const double* y, long rows, long ld, long a, double* out) {
@@ -61,13 +69,11 @@ void cross_narrow(const double* x, const double* y, long rows, long ld, long a, 
   alignas(64) double yt[kPieceRows * kNarrow];
   for (long r0 = 0; r0 < rows; r0 += kPieceRows) {
     const long h = std::min(kPieceRows, rows - r0);
-    for (long t = 0; t < kNarrow; ++t) {
-      for (long r = 0; r < h; ++r) yt[r * kNarrow + t] = y[t * ld + r0 + r];
-    }
+    to_rows(y + r0, h, ld, yt);
     long j = 0;
     for (; j + 2 <= a; j += 2) {
       Lanes s0[kQuads], s1[kQuads];
-      #pragma GCC unroll 8
+#pragma GCC unroll 8
       for (long q = 0; q < kQuads; ++q) {
         s0[q] = load(&sum[j * kNarrow + q * kLanes]);
         s1[q] = load(&sum[(j + 1) * kNarrow + q * kLanes]);
@@ -77,14 +83,14 @@ void cross_narrow(const double* x, const double* y, long rows, long ld, long a, 
       for (long r = 0; r < h; ++r) {
         const double* w = yt + r * kNarrow;
         const Lanes a0 = splat(x0[r]), a1 = splat(x1[r]);
-        #pragma GCC unroll 8
+#pragma GCC unroll 8
         for (long q = 0; q < kQuads; ++q) {
           const Lanes wq = load(w + q * kLanes);
           s0[q] += a0 * wq;
           s1[q] += a1 * wq;
         }
       }
-      #pragma GCC unroll 8
+#pragma GCC unroll 8
       for (long q = 0; q < kQuads; ++q) {
         store(&sum[j * kNarrow + q * kLanes], s0[q]);
         store(&sum[(j + 1) * kNarrow + q * kLanes], s1[q]);
@@ -92,15 +98,15 @@ void cross_narrow(const double* x, const double* y, long rows, long ld, long a, 
     }
     for (; j < a; ++j) {
       Lanes s0[kQuads];
-      #pragma GCC unroll 8
+#pragma GCC unroll 8
       for (long q = 0; q < kQuads; ++q) s0[q] = load(&sum[j * kNarrow + q * kLanes]);
       const double* x0 = x + j * ld + r0;
       for (long r = 0; r < h; ++r) {
         const Lanes a0 = splat(x0[r]);
-        #pragma GCC unroll 8
+#pragma GCC unroll 8
         for (long q = 0; q < kQuads; ++q) s0[q] += a0 * load(yt + r * kNarrow + q * kLanes);
       }
-      #pragma GCC unroll 8
+#pragma GCC unroll 8
       for (long q = 0; q < kQuads; ++q) store(&sum[j * kNarrow + q * kLanes], s0[q]);
     }
   }
@@ -115,15 +121,11 @@ void cross_narrow(const double* x, const double* y, long rows, long ld, long a, 
 // subtractions in the order of V's columns.
 void subtract_narrow(double* x, const double* v, long rows, long ld, long l, const double* c) {
   std::vector<double> ct(static_cast<std::size_t>(l * kNarrow));  // C row-major
-  for (long j = 0; j < l; ++j) {
-    for (long t = 0; t < kNarrow; ++t) ct[j * kNarrow + t] = c[t * l + j];
-  }
+  to_rows(c, l, l, ct.data());
   alignas(64) double xt[kPieceRows * kNarrow];
   for (long r0 = 0; r0 < rows; r0 += kPieceRows) {
     const long h = std::min(kPieceRows, rows - r0);
-    for (long t = 0; t < kNarrow; ++t) {
-      for (long r = 0; r < h; ++r) xt[r * kNarrow + t] = x[t * ld + r0 + r];
-    }
+    to_rows(x + r0, h, ld, xt);
     long j = 0;
     for (; j + 2 <= l; j += 2) {
       Lanes c0[kQuads], c1[kQuads];
