@@ -63,7 +63,8 @@ void append_number(std::string& line, double value) {
 }
 
 // Rows a thread formats at a time: to_chars is most of the time a large
-// file takes (a million sites, 50 variables: 3 s of 4 on one thread).
+// file takes (100 000 sites with 100 variables: 0.8 s of writing on one
+// thread, 0.4 s on two).
 constexpr Index kBatchRows = 4096;
 
 void write_csv(textio::RecordSink& sink, const VariableTable& t) {
