@@ -21,7 +21,11 @@ namespace ortelix::large {
 // same problem on groups of consecutive rows (SymmetricOperator::
 // coarsened), solved the same way down to a size a dense decomposition
 // takes, then spread back over the rows of each group: the leading
-// eigenvectors vary slowly from row to row. Elsewhere it is random.
+// eigenvectors vary slowly from row to row. Elsewhere it is the leading
+// Ritz vectors of a block Krylov space of a Chebyshev filter (Krylov-Schur
+// restarts), its cut placed by a short Lanczos run's estimate of where
+// 2 (k + guard) eigenvalues lie and kept only where the start's k-th Ritz
+// value shows it below the k-th eigenvalue; random for small orders.
 // `k` + the guard must be at most a quarter of the order.
 Status block_leading_eigenpairs(const SymmetricOperator& op, double lower, double upper, int k,
                                                     LeadingPairs& out, Progress* progress = nullptr,

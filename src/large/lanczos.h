@@ -24,6 +24,8 @@ struct LeadingPairs {
   int block = 0;                // block solver: vectors iterated (k and the guard)
   int iterations = 0;           // block solver: Rayleigh-Ritz steps on the operator itself
   int levels = 0;               // block solver: coarser problems solved for the start
+  std::uint64_t krylov_columns = 0;  // block solver: built by a Krylov start (0: none)
+  int restarts = 0;             // block solver: of the Krylov start's space
   double shift = 0;             // shift-invert: sigma
   double factor_entries = 0;    // shift-invert: numbers held by the Cholesky factor
   std::uint64_t solves = 0;     // shift-invert: columns solved with the factor

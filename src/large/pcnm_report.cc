@@ -52,10 +52,16 @@ void scale(textio::RecordSink& sink, const ReportContext& context, const RunResu
     if (s.krylov.method == "block") {
       line(sink, "Eigen-solver:", "Chebyshev-filtered subspace iteration on a block of " +
                                       std::to_string(s.krylov.block) + " vectors, " + wanted);
-      line(sink, "Start:", s.krylov.levels > 0 ? "from " + std::to_string(s.krylov.levels) +
-                                                     " coarser problem" + (s.krylov.levels > 1 ? "s" : "") +
-                                                     " on groups of sites"
-                                               : std::string("random vectors"));
+      std::string start = "random vectors";
+      if (s.krylov.levels > 0) {
+        start = "from " + std::to_string(s.krylov.levels) + " coarser problem" + (s.krylov.levels > 1 ? "s" : "") +
+                " on groups of sites";
+      } else if (s.krylov.krylov_columns > 0) {
+        start = "the leading Ritz vectors of a block Krylov space of the filter below, " +
+                std::to_string(s.krylov.restarts) + " restart" + (s.krylov.restarts == 1 ? "" : "s") + ", " +
+                std::to_string(s.krylov.krylov_columns) + " vectors orthogonalized";
+      }
+      line(sink, "Start:", start);
       line(sink, "Rayleigh-Ritz steps:", std::to_string(s.krylov.iterations));
     } else if (s.krylov.method == "shift-invert") {
       line(sink, "Eigen-solver:", "block Lanczos with thick restarts on (s I - G)^-1, a basis of at most " +

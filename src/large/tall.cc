@@ -1,11 +1,15 @@
 #include "large/tall.h"
 
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <numeric>
 #include <string>
 #include <limits>
 #include <random>
+
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include <Eigen/Eigenvalues>
 
@@ -67,6 +71,16 @@ bool orthonormalize_within(Tall& tall, double* x, long a) {
     tall.times(x, a, m);
   }
   return true;
+}
+
+void release_spare(std::vector<double>& v) {
+  const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
+  const auto begin = reinterpret_cast<std::uintptr_t>(v.data() + v.size());
+  const auto end = reinterpret_cast<std::uintptr_t>(v.data() + v.capacity());
+  const std::uintptr_t first = (begin + page - 1) / page * page, last = end / page * page;
+  // The elements beyond the size are no one's: their pages may read as
+  // zeros from now on.
+  if (last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_DONTNEED);
 }
 
 Status finish_leading_pairs(const SymmetricOperator& op, Tall& tall, std::vector<double>& v, int k, double* y,

@@ -131,6 +131,12 @@ void orthonormalize(Tall& tall, double* x, long a, const double* v, long l, std:
 // none is lost to rounding: false otherwise, x then unusable.
 bool orthonormalize_within(Tall& tall, double* x, long a);
 
+// Gives the pages of v beyond its size back to the system, its capacity
+// kept: a vector cut from a wide workspace would otherwise hold the whole
+// of it (and copying it into a vector of its size would, for a while,
+// hold both).
+void release_spare(std::vector<double>& v);
+
 // The last step of the block eigen-solvers: the Rayleigh quotients and
 // residual norms ||G v - lambda v|| of the first k columns of v (n rows
 // each, unit or not) on fresh products with op, `width` columns at a time
