@@ -332,7 +332,9 @@ void expect_dense_leading(const Case& c) {
     LeadingPairs got;
     { const Status st = solver.run(op, k, got); ASSERT_TRUE(st.ok()) << name << ": " << st.error(); }
     EXPECT_EQ(solver.method, got.method) << name;
-    if (got.method == "block") EXPECT_STREQ(c.start, start_of(got)) << name;
+    if (got.method == "block") {
+      EXPECT_STREQ(c.start, start_of(got)) << name;
+    }
     expect_eigenpairs(op, got, k, name);
     EXPECT_GE(above(got.values[k - 1] - hair), k) << name;
     EXPECT_LE(above(got.values[k - 1] + hair), k - 1) << name;
