@@ -175,11 +175,14 @@ struct Stats {
 // columns, each the filter of degree kKrylovDegree applied to the one
 // before, a space of about 1.85 b columns, restarted (Stewart's
 // Krylov-Schur) on its leading Ritz vectors a few blocks at a time. On
-// 100 000 sites spread at random, K = 100: degrees 7, 9, 11, 13, 15, 17
-// took 3533, 3885, 4333, 4237, 4605, 5453 products, 13 the least time
-// (fewer restarts, less orthogonalization); 272 columns instead of 240,
-// 4861. The filter's cut comes from spectrum_estimate; the k-th Ritz
-// value of the start shows whether it held (see iterate).
+// 100 000 sites spread at random, K = 100 (240 columns): degrees 9, 11,
+// 13, 15, 17 took 3597, 4333, 4237, 4845, 5453 products in all, and 13
+// less time than 9 (4.5-6.4 s against 3.9-4.8 s, alternating: fewer
+// restarts, less orthogonalization); 208 and 272 columns took 4561 and
+// 4861 products. Grids are left to their coarse start: a million grid
+// sites took 111 093 products from this one. The filter's cut comes from
+// spectrum_estimate; the k-th Ritz value of the start shows whether it
+// held (see iterate).
 constexpr long kKrylovBlock = 16;
 constexpr int kKrylovDegree = 13;
 // The start is good enough when the filter's residuals of its first k
