@@ -106,6 +106,7 @@ constexpr int kLanczosSteps = 60;
 struct SpectrumEstimate {
   double low = 0;
   double cut = 0;
+  double top = 0;  // the largest Ritz value, at most the largest eigenvalue
 };
 SpectrumEstimate spectrum_estimate(const SymmetricOperator& op, double lower, double upper, long count,
                                    std::uint64_t& products) {
@@ -145,6 +146,7 @@ SpectrumEstimate spectrum_estimate(const SymmetricOperator& op, double lower, do
   SpectrumEstimate out;
   out.low = std::clamp(estimate, lower, upper);
   out.cut = out.low;
+  out.top = e.eigenvalues()[m - 1];
   double mass = 0;
   for (long j = m - 1; j > 0; --j) {
     mass += e.eigenvectors()(0, j) * e.eigenvectors()(0, j);
@@ -163,6 +165,8 @@ struct Stats {
   std::uint64_t krylov_columns = 0;  // built by the Krylov start
   int restarts = 0;                  // of its space
   double cut = 0;                    // of its filter
+  int degree = 1;                    // of its filter
+  int rejected_cuts = 0;             // estimated cuts the start showed too high
 };
 
 // Where no coarser problem gives a start: a Krylov space of a Chebyshev
@@ -177,7 +181,7 @@ struct Stats {
 // Krylov-Schur) on its leading Ritz vectors a few blocks at a time. On
 // 100 000 sites spread at random, K = 100 (240 columns): degrees 9, 11,
 // 13, 15, 17 took 3597, 4333, 4237, 4845, 5453 products in all, and 13
-// less time than 9 (4.5-6.4 s against 3.9-4.8 s, alternating: fewer
+// less time than 9 (3.9-4.8 s against 4.5-6.4 s, alternating: fewer
 // restarts, less orthogonalization); 208 and 272 columns took 4561 and
 // 4861 products. Grids are left to their coarse start: a million grid
 // sites took 111 093 products from this one. The filter's cut comes from
@@ -185,11 +189,32 @@ struct Stats {
 // held (see iterate).
 constexpr long kKrylovBlock = 16;
 constexpr int kKrylovDegree = 13;
+// Odd, so that an eigenvalue below the estimated bottom of the spectrum
+// goes negative under the filter instead of joining the leading ones.
+static_assert(kKrylovDegree % 2 == 1);
+// A lower degree where the top of the spectrum lies far above the cut:
+// the filter may make the largest eigenvalue at most this many times the
+// cut's value (2200 sites in tight clusters, K = 50: a degree of 13 made
+// it 1e14 times the k-th, below what rounding lets a Krylov space resolve,
+// and the start ran all its 30 cycles, at five times the products of a
+// random start; degree 5 took 6 cycles).
+constexpr double kKrylovGrowth = 1e8;
 // The start is good enough when the filter's residuals of its first k
-// Ritz pairs are below this share of their Ritz values: the subspace
-// iteration then locks nearly all at its first step.
+// Ritz pairs are below this share of their Ritz values (or of a millionth
+// of the largest, which rounding allows): the subspace iteration then
+// locks nearly all at its first step.
 constexpr double kKrylovTolerance = 1e-8;
+constexpr double kKrylovFloor = 1e-6;
 constexpr int kKrylovCycles = 30;
+
+// The filter's degree: kKrylovDegree, or the largest odd one under which
+// `top` grows at most kKrylovGrowth times the cut.
+int krylov_degree(double low, double cut, double top) {
+  const double t = (2 * top - (cut + low)) / (cut - low);
+  if (!(t > 1)) return kKrylovDegree;
+  const int most = static_cast<int>(std::acosh(kKrylovGrowth) / std::acosh(t));
+  return std::clamp(most - (most % 2 == 0 ? 1 : 0), 1, kKrylovDegree);
+}
 
 long krylov_columns(long b) {
   const long m = std::max(b * 185 / 100, b + 2 * kKrylovBlock);
@@ -233,7 +258,8 @@ struct KrylovSchur {
   }
 
   // The Ritz values of M, largest first, their vectors in h's basis, and
-  // the largest residual of the first k pairs relative to its value.
+  // the largest residual of the first k pairs relative to its value (or to
+  // kKrylovFloor times the largest value, where that is more).
   double ritz(long k, std::vector<double>& theta, Matrix& y) const {
     Eigen::SelfAdjointEigenSolver<Matrix> e((h + h.transpose()) / 2);
     y = e.eigenvectors().rowwise().reverse();
@@ -242,7 +268,10 @@ struct KrylovSchur {
     const Matrix last = y.bottomRows(s).leftCols(k);
     const Matrix r2 = last.transpose() * coupling2 * last;
     double worst = 0;
-    for (long j = 0; j < k; ++j) worst = std::max(worst, std::sqrt(std::max(r2(j, j), 0.0)) / std::fabs(theta[j]));
+    const double floor = kKrylovFloor * std::fabs(theta[0]);
+    for (long j = 0; j < k; ++j) {
+      worst = std::max(worst, std::sqrt(std::max(r2(j, j), 0.0)) / std::max(std::fabs(theta[j]), floor));
+    }
     return worst;
   }
 
@@ -257,20 +286,22 @@ struct KrylovSchur {
 
 // The b leading Ritz vectors into the first b of the m columns at v, from
 // a Krylov space of the filter that maps [low, cut] onto [-1, 1].
-void krylov_start(const SymmetricOperator& op, double low, double cut, double upper, int k, long b, long m,
-                  double* v, Tall& tall, Stats& stats) {
+void krylov_start(const SymmetricOperator& op, double low, double cut, double top, double upper, int k, long b,
+                  long m, double* v, Tall& tall, Stats& stats) {
   const long n = op.size();
   const long s = kKrylovBlock;
   // Each restart keeps all but a few blocks: the more are kept, the
   // fewer products; the fewer, the less orthogonalization per product.
   const long keep = m - s * ((m - b) / (2 * s) + 1);
-  std::vector<int> degree(static_cast<std::size_t>(s), kKrylovDegree);
+  const int d = krylov_degree(low, cut, top);
+  stats.degree = d;
+  std::vector<int> degree(static_cast<std::size_t>(s), d);
   KrylovSchur ks(n, m, s, v, tall);
   const auto filter = [&](const double* x, double* out, double* gx) {
     std::copy(x, x + static_cast<std::size_t>(n) * s, out);
     op.apply_block(x, gx, s);
     op.chebyshev_block(out, gx, s, degree.data(), low, cut, upper);
-    stats.products += static_cast<std::uint64_t>(s) * kKrylovDegree;
+    stats.products += static_cast<std::uint64_t>(s) * d;
   };
   fill_random(v, static_cast<std::size_t>(n) * s, 4);
   orthonormalize(tall, v, s, nullptr, 0, ks.seed);
@@ -290,7 +321,10 @@ void krylov_start(const SymmetricOperator& op, double low, double cut, double up
 
 // Chebyshev-filtered subspace iteration on the b columns of v (a start,
 // any scale), y a workspace of the same size. On return v holds the Ritz
-// vectors, the first k within `tolerance` times the largest |eigenvalue|.
+// vectors, the first k within `tolerance` times the largest |eigenvalue|;
+// except with `safe_cut`, for a start filtered above `filtered_above`,
+// when that start is shown not to hold the leading eigenvectors: then
+// *safe_cut is set and v holds nothing of use.
 Status iterate(const SymmetricOperator& op, double lower, double lower_estimate, double upper,
                                    int k, long b, double tolerance, double* v, double* y, Tall& tall, Stats& stats,
                                    int iterations_counted, Progress* progress, double filtered_above = -1e300,
@@ -425,10 +459,13 @@ Status solve(const SymmetricOperator& op, double lower, double upper, int k, lon
   if (!coarse && 4 * m <= n) {
     double cut = estimate.cut;
     for (int attempt = 0; attempt < 2 && cut > low; ++attempt) {
+      // Nothing else of size n while the space is held.
+      std::vector<double>().swap(v);
+      std::vector<double>().swap(y);
       v.assign(static_cast<std::size_t>(n) * m, 0.0);
       {
         Tall wide(team, n, m);
-        krylov_start(op, low, cut, upper, k, b, m, v.data(), wide, stats);
+        krylov_start(op, low, cut, estimate.top, upper, k, b, m, v.data(), wide, stats);
       }
       v.resize(static_cast<std::size_t>(n) * b);
       release_spare(v);
@@ -445,6 +482,7 @@ Status solve(const SymmetricOperator& op, double lower, double upper, int k, lon
       // lies at or below the b-th eigenvalue.
       stats.krylov_columns = 0;
       stats.restarts = 0;
+      ++stats.rejected_cuts;
       cut = safe;
     }
     v.assign(static_cast<std::size_t>(n) * b, 0.0);
@@ -488,8 +526,9 @@ Status block_leading_eigenpairs(const SymmetricOperator& op, double lower, doubl
     out.levels = stats.levels;
     out.krylov_columns = stats.krylov_columns;
     out.restarts = stats.restarts;
+    out.rejected_cuts = stats.rejected_cuts;
     if (stats.krylov_columns > 0) {
-      out.degree = kKrylovDegree;
+      out.degree = stats.degree;
       out.cut = stats.cut;
     }
     y.resize(std::max(y.size(), static_cast<std::size_t>(n) * k));

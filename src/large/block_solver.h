@@ -25,7 +25,8 @@ namespace ortelix::large {
 // Ritz vectors of a block Krylov space of a Chebyshev filter (Krylov-Schur
 // restarts), its cut placed by a short Lanczos run's estimate of where
 // 2 (k + guard) eigenvalues lie and kept only where the start's k-th Ritz
-// value shows it below the k-th eigenvalue; random for small orders.
+// value shows it below the k-th eigenvalue; random for small orders and
+// where no cut estimated or shown safe lies above the bottom.
 // `k` + the guard must be at most a quarter of the order.
 Status block_leading_eigenpairs(const SymmetricOperator& op, double lower, double upper, int k,
                                                     LeadingPairs& out, Progress* progress = nullptr,

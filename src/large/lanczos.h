@@ -26,6 +26,7 @@ struct LeadingPairs {
   int levels = 0;               // block solver: coarser problems solved for the start
   std::uint64_t krylov_columns = 0;  // block solver: built by a Krylov start (0: none)
   int restarts = 0;             // block solver: of the Krylov start's space
+  int rejected_cuts = 0;        // block solver: estimated filter cuts its start showed too high
   double shift = 0;             // shift-invert: sigma
   double factor_entries = 0;    // shift-invert: numbers held by the Cholesky factor
   std::uint64_t solves = 0;     // shift-invert: columns solved with the factor

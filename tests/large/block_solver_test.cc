@@ -514,6 +514,7 @@ TEST(BlockSolver, AnEstimatedCutAboveTheKthIsNotKept) {
     const Status st = block_leading_eigenpairs(op, -1.0, values[0], k, got);
     ASSERT_TRUE(st.ok()) << c.name << ": " << st.error();
     EXPECT_GT(got.krylov_columns, 0u) << c.name;
+    EXPECT_GE(got.rejected_cuts, 1) << c.name << ": the estimate was not above the k-th";
     EXPECT_LT(got.cut, values[k - 1]) << c.name;
     for (int j = 0; j < k; ++j) EXPECT_NEAR(values[j], got.values[j], 1e-9 * values[0]) << c.name << " " << j + 1;
   }
