@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <numeric>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -30,11 +31,10 @@ namespace {
 // Columns solved at a time: CHOLMOD's supernodal solve runs on dense
 // blocks, and a few columns make its triangular solves and products
 // level-3 work (on a million grid sites, per column: 114 ms alone, 26 ms
-// sixteen at a time, 25 ms at 32); each column costs CHOLMOD's solution
-// and workspace, 16 bytes a site. Eight at a time take 190 MB less than
-// sixteen on a million grid sites, which kept the run within the 2.2 GB
-// of the solvers before it, and whole runs took as long within the
-// machine's noise (58 and 60 s at sixteen, 68 and 57 s at eight).
+// sixteen at a time, 25 ms at 32). The solves themselves are one thread's
+// work each (the BLAS is held to one thread), so the two processors take
+// a piece of eight columns each, each piece the same whichever thread
+// solves it. Each column costs 8 bytes a site, solved in place.
 constexpr long kSolveColumns = 8;
 // From this order on, METIS's nested dissection: on a million grid sites a
 // factor a quarter smaller than the minimum degree's (36 numbers a row
@@ -51,34 +51,57 @@ struct ShiftInvert::Impl {
   cholmod_factor* l = nullptr;
   double sigma = 0;
   bool factored = false;
-  std::vector<double> z;  // M^-1 1
+  std::vector<double> z;  // M^-1 1, in the factor's order
   double z_sum = 0;
-  // Workspaces of the solves, kept from one to the next: the shape of a
-  // right-hand side, and each thread's own.
-  mutable cholmod_dense* rhs = nullptr;
-  mutable cholmod_dense* x = nullptr;
-  mutable cholmod_dense* y = nullptr;
-  mutable cholmod_dense* e = nullptr;
+  // A thread's own CHOLMOD common and workspaces: CHOLMOD's solves only
+  // read the factor, and keep their state in the common.
+  struct Worker {
+    cholmod_common c;
+    cholmod_dense* e = nullptr;  // the supernodal solves' workspace
+    std::vector<double> column;  // one column, to put back in the sites' order
+  };
+  mutable Worker workers[2];
 
   mutable pcnm::Team team;
 
   explicit Impl(const TruncatedGower& o)
       : op(o), n(o.size()), team(pcnm::usable_processors() >= 2 ? 2 : 1) {
     cholmod_l_start(&c);
+    for (Worker& w : workers) cholmod_l_start(&w.c);
   }
   ~Impl() {
-    for (cholmod_dense** d : {&rhs, &x, &y, &e}) {
-      if (*d) cholmod_l_free_dense(d, &c);
+    for (Worker& w : workers) {
+      if (w.e) cholmod_l_free_dense(&w.e, &w.c);
+      cholmod_l_finish(&w.c);
     }
     if (l) cholmod_l_free_factor(&l, &c);
     if (a) cholmod_l_free_sparse(&a, &c);
     cholmod_l_finish(&c);
   }
 
-  // M^-1 for the w columns at rhs's start into x.
-  void solve_m(long w) const {
-    rhs->ncol = static_cast<std::size_t>(w);
-    cholmod_l_solve2(CHOLMOD_A, l, rhs, nullptr, &x, nullptr, &y, &e, &c);
+  // The factor's order: row i of the factor is site perm[i].
+  const SuiteSparse_long* perm() const { return static_cast<const SuiteSparse_long*>(l->Perm); }
+
+  // M^-1 in place for w columns in the factor's order at x (leading
+  // dimension n).
+  void solve_m(Worker& wk, double* x, long w) const {
+    if (!wk.e) {
+      wk.e = cholmod_l_allocate_dense(kSolveColumns, l->maxesize, kSolveColumns, CHOLMOD_REAL, &wk.c);
+      if (!wk.e) throw std::bad_alloc();
+    }
+    cholmod_dense d{};
+    d.nrow = static_cast<std::size_t>(n);
+    d.ncol = static_cast<std::size_t>(w);
+    d.nzmax = d.nrow * d.ncol;
+    d.d = d.nrow;
+    d.x = x;
+    d.xtype = CHOLMOD_REAL;
+    d.dtype = CHOLMOD_DOUBLE;
+    // Fails only on arguments this code sets up, or on supernodes too large
+    // for the BLAS's integers, which no factor held in memory has.
+    if (!cholmod_l_super_lsolve(l, &d, wk.e, &wk.c) || !cholmod_l_super_ltsolve(l, &d, wk.e, &wk.c)) {
+      throw std::logic_error("the supernodal solve refused its arguments");
+    }
   }
 };
 
@@ -130,18 +153,10 @@ bool ShiftInvert::factor(double sigma) {
   if (s.c.status != CHOLMOD_OK || s.l->minor < static_cast<std::size_t>(s.n)) return false;
   s.sigma = sigma;
   s.factored = true;
-  if (!s.rhs) {
-    s.rhs = cholmod_l_allocate_dense(s.n, 1, s.n, CHOLMOD_REAL, &s.c);
-    if (!s.rhs) throw std::bad_alloc();
-  }
   // z = M^-1 1, and its sum, which M's being positive definite makes
   // positive.
-  double* r = static_cast<double*>(s.rhs->x);
-  std::fill_n(r, s.n, 1.0);
-  s.solve_m(1);
-  if (!s.x) throw std::bad_alloc();
-  const double* x = static_cast<const double*>(s.x->x);
-  s.z.assign(x, x + s.n);
+  s.z.assign(static_cast<std::size_t>(s.n), 1.0);
+  s.solve_m(s.workers[0], s.z.data(), 1);
   s.z_sum = std::accumulate(s.z.begin(), s.z.end(), 0.0);
   return s.z_sum > 0;
 }
@@ -155,38 +170,38 @@ double ShiftInvert::factor_entries() const {
 }
 
 // r's part along 1 needs no removing: with M x = r - gamma 1 and 1'x = 0,
-// C M x = C r, the same x as for C r.
+// C M x = C r, the same x as for C r. Each piece of columns is solved in
+// place in out, in the factor's order, then put back a column at a time.
 void ShiftInvert::solve(const double* r, double* out, long b) const {
   const Impl& s = *impl_;
   const long n = s.n;
   const double dn = static_cast<double>(n);
-  for (long c0 = 0; c0 < b; c0 += kSolveColumns) {
-    const long w = std::min(kSolveColumns, b - c0);
-    // The columns of r themselves as CHOLMOD's right-hand side, which it
-    // only reads.
-    cholmod_dense rhs = *s.rhs;
-    rhs.ncol = static_cast<std::size_t>(w);
-    rhs.nzmax = static_cast<std::size_t>(w) * n;
-    rhs.x = const_cast<double*>(r + static_cast<std::size_t>(c0) * n);
-    cholmod_l_solve2(CHOLMOD_A, s.l, &rhs, nullptr, &s.x, nullptr, &s.y, &s.e, &s.c);
-    if (!s.x) throw std::bad_alloc();
-    const double* x = static_cast<const double*>(s.x->x);
-    s.team.run(w > 1, [&](int part) {
-      for (long t = part; t < w; t += 2) {
-        const double* xc = x + static_cast<std::size_t>(t) * n;
-        double* to = out + static_cast<std::size_t>(c0 + t) * n;
-        const double gamma = std::accumulate(xc, xc + n, 0.0) / s.z_sum;
-        double sum = 0;
-        for (long i = 0; i < n; ++i) {
-          to[i] = xc[i] - gamma * s.z[i];
-          sum += to[i];
-        }
-        // What rounding leaves of the constant vector.
-        const double mean = sum / dn;
-        for (long i = 0; i < n; ++i) to[i] -= mean;
+  const SuiteSparse_long* perm = s.perm();
+  const long pieces = (b + kSolveColumns - 1) / kSolveColumns;
+  const bool split = pieces > 1 && s.team.parallel();
+  s.team.run(split, [&](int part) {
+    Impl::Worker& wk = s.workers[split ? part : 0];
+    for (long piece = part; piece < pieces; piece += 2) {
+      const long c0 = piece * kSolveColumns, w = std::min(kSolveColumns, b - c0);
+      double* x = out + static_cast<std::size_t>(c0) * n;
+      for (long t = 0; t < w; ++t) {
+        const double* rc = r + static_cast<std::size_t>(c0 + t) * n;
+        double* xc = x + static_cast<std::size_t>(t) * n;
+        for (long i = 0; i < n; ++i) xc[i] = rc[perm[i]];
       }
-    });
-  }
+      s.solve_m(wk, x, w);
+      wk.column.resize(static_cast<std::size_t>(n));
+      for (long t = 0; t < w; ++t) {
+        double* xc = x + static_cast<std::size_t>(t) * n;
+        const double gamma = std::accumulate(xc, xc + n, 0.0) / s.z_sum;
+        std::copy_n(xc, n, wk.column.data());
+        for (long i = 0; i < n; ++i) xc[perm[i]] = wk.column[i] - gamma * s.z[i];
+        // What rounding leaves of the constant vector.
+        const double mean = std::accumulate(xc, xc + n, 0.0) / dn;
+        for (long i = 0; i < n; ++i) xc[i] -= mean;
+      }
+    }
+  });
 }
 
 double largest_of_b(const TruncatedGower& op, int steps) {

@@ -79,7 +79,8 @@ TEST(ShiftInvert, SolvesTheCentredShiftedSystem) {
       bordered.block(n, 0, 1, n).setOnes();
       const Eigen::FullPivLU<Eigen::MatrixXd> lu(bordered);
       Draw draw(5);
-      const long b = 3;
+      // Pieces of columns on both threads, the last one short.
+      const long b = 19;
       Eigen::MatrixXd r(n, b);
       for (long i = 0; i < r.size(); ++i) r.data()[i] = draw.between(-1, 1);
       Eigen::MatrixXd x(n, b);
