@@ -271,7 +271,9 @@ TruncatedGower::~TruncatedGower() = default;
 // rows is the sum over [0, split_) plus that over [split_, n), each in
 // increasing order, on one thread or two; apply and each column of
 // apply_block do the same operations in the same order.
-void TruncatedGower::apply(const double* x, double* y) const {
+void TruncatedGower::apply(const double* x, double* y) const { column_product(x, y, 1, 0, 0); }
+
+void TruncatedGower::column_product(const double* x, double* y, double alpha, double beta, double gamma) const {
   ++products_;
   const long n = pairs_.n;
   const double dn = static_cast<double>(n);
@@ -299,7 +301,10 @@ void TruncatedGower::apply(const double* x, double* y) const {
     for (long r = h.r0; r < h.r1; ++r) {
       double acc = diag * x[r];
       for (std::uint64_t k = start[r]; k < start[r + 1]; ++k) acc += (transformed(dist[k]) - far) * x[column[k]];
-      y[r] = (acc - mean * row_sum_[r]) - mean_y;
+      double v = alpha * ((acc - mean * row_sum_[r]) - mean_y);
+      if (beta != 0) v += beta * x[r];
+      if (gamma != 0) v += gamma * y[r];
+      y[r] = v;
     }
   });
 }
@@ -315,6 +320,7 @@ std::size_t TruncatedGower::ready_tiles() const {
 
 void TruncatedGower::apply_block(const double* x, double* y, long b, double alpha, double beta,
                                  double gamma) const {
+  if (b == 1) return column_product(x, y, alpha, beta, gamma);
   products_ += static_cast<std::uint64_t>(b);
   const long n = pairs_.n;
   const double dn = static_cast<double>(n);

@@ -105,7 +105,9 @@ class TruncatedGower : public SymmetricOperator {
 
   Index size() const override { return pairs_.n; }
   void apply(const double* x, double* y) const override;
-  // The same sums as apply for each column, whatever b and the threads.
+  // The same sums as apply for each column, whatever b and the threads. A
+  // single column goes without the tiles below (and their memory: 256
+  // bytes a site).
   void apply_block(const double* x, double* y, long b, double alpha = 1, double beta = 0,
                    double gamma = 0) const override;
   // Sixteen columns at a time through all their steps, interleaved row by
@@ -141,6 +143,9 @@ class TruncatedGower : public SymmetricOperator {
   // products of a run of rows.
   mutable std::vector<double> tile_, out_;
   std::size_t ready_tiles() const;  // sizes them; the numbers of one tile
+  // y = alpha G x + beta x + gamma y for one column, one pass over the
+  // pairs.
+  void column_product(const double* x, double* y, double alpha, double beta, double gamma) const;
 };
 
 }  // namespace ortelix::large

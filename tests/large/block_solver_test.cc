@@ -135,7 +135,8 @@ TEST(TallProducts, ProjectionTwiceLeavesNothingAlongTheBasis) {
 
 // alpha G x + beta x + gamma y for each column, from apply, in the order
 // the block product promises; equal to the last bit, whatever the number
-// of columns (tiles of eight, a last one partly filled) and threads.
+// of columns (one alone without tiles, tiles of sixteen, a last one partly
+// filled) and threads.
 TEST(BlockProduct, IsTheColumnProductCombined) {
   const Prepared p = prepare(uniform_sites(6000, 300, 200, 61));
   const long n = p.n;
@@ -144,7 +145,7 @@ TEST(BlockProduct, IsTheColumnProductCombined) {
     double alpha, beta, gamma;
     int threads;
   } cases[] = {
-      {1, 1, 0, 0, 1}, {3, 1, 0, 0, 2}, {8, -0.75, 0, 0, 2}, {13, 2.5, -0.3, 0, 1}, {13, 2.5, -0.3, 0, 2},
+      {1, 1, 0, 0, 1}, {1, -1, 0.7, -0.2, 2}, {3, 1, 0, 0, 2}, {8, -0.75, 0, 0, 2}, {13, 2.5, -0.3, 0, 1}, {13, 2.5, -0.3, 0, 2},
       {17, 0.4, 1.25, -0.6, 2},
   };
   for (const Case& c : cases) {
