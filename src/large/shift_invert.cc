@@ -28,14 +28,14 @@ using pcnm::transformed;
 
 namespace {
 
-// Columns solved at a time: CHOLMOD's supernodal solve runs on dense
-// blocks, and a few columns make its triangular solves and products
-// level-3 work (on a million grid sites, per column: 114 ms alone, 26 ms
-// sixteen at a time, 25 ms at 32). The solves themselves are one thread's
-// work each (the BLAS is held to one thread), so the two processors take
-// a piece of eight columns each, each piece the same whichever thread
-// solves it. Each column costs 8 bytes a site, solved in place.
-constexpr long kSolveColumns = 8;
+// Columns solved at a time, in place: CHOLMOD's supernodal solve runs on
+// dense blocks, and a few columns make its triangular solves and products
+// level-3 work. One thread solves them (the BLAS is held to one thread):
+// two threads each solving half the columns, each with its own CHOLMOD
+// common, took longer on a million grid sites (16.9 s of solves against
+// 11.3 s for sixteen columns at a time, 14.2 against 8.9 s for eight),
+// contending in the BLAS for its buffers at every supernode.
+constexpr long kSolveColumns = 16;
 // From this order on, METIS's nested dissection: on a million grid sites a
 // factor a quarter smaller than the minimum degree's (36 numbers a row
 // against 50), with solves a fifth faster, for 4 more seconds of analysis.
@@ -53,27 +53,18 @@ struct ShiftInvert::Impl {
   bool factored = false;
   std::vector<double> z;  // M^-1 1, in the factor's order
   double z_sum = 0;
-  // A thread's own CHOLMOD common and workspaces: CHOLMOD's solves only
-  // read the factor, and keep their state in the common.
-  struct Worker {
-    cholmod_common c;
-    cholmod_dense* e = nullptr;  // the supernodal solves' workspace
-    std::vector<double> column;  // one column, to put back in the sites' order
-  };
-  mutable Worker workers[2];
+  cholmod_dense* e = nullptr;  // the supernodal solves' workspace
+  // One column for each thread, to put a solution back in the sites' order.
+  mutable std::vector<double> column[2];
 
   mutable pcnm::Team team;
 
   explicit Impl(const TruncatedGower& o)
       : op(o), n(o.size()), team(pcnm::usable_processors() >= 2 ? 2 : 1) {
     cholmod_l_start(&c);
-    for (Worker& w : workers) cholmod_l_start(&w.c);
   }
   ~Impl() {
-    for (Worker& w : workers) {
-      if (w.e) cholmod_l_free_dense(&w.e, &w.c);
-      cholmod_l_finish(&w.c);
-    }
+    if (e) cholmod_l_free_dense(&e, &c);
     if (l) cholmod_l_free_factor(&l, &c);
     if (a) cholmod_l_free_sparse(&a, &c);
     cholmod_l_finish(&c);
@@ -82,13 +73,9 @@ struct ShiftInvert::Impl {
   // The factor's order: row i of the factor is site perm[i].
   const SuiteSparse_long* perm() const { return static_cast<const SuiteSparse_long*>(l->Perm); }
 
-  // M^-1 in place for w columns in the factor's order at x (leading
-  // dimension n).
-  void solve_m(Worker& wk, double* x, long w) const {
-    if (!wk.e) {
-      wk.e = cholmod_l_allocate_dense(kSolveColumns, l->maxesize, kSolveColumns, CHOLMOD_REAL, &wk.c);
-      if (!wk.e) throw std::bad_alloc();
-    }
+  // M^-1 in place for w <= kSolveColumns columns in the factor's order at
+  // x (leading dimension n).
+  void solve_m(double* x, long w) const {
     cholmod_dense d{};
     d.nrow = static_cast<std::size_t>(n);
     d.ncol = static_cast<std::size_t>(w);
@@ -99,7 +86,7 @@ struct ShiftInvert::Impl {
     d.dtype = CHOLMOD_DOUBLE;
     // Fails only on arguments this code sets up, or on supernodes too large
     // for the BLAS's integers, which no factor held in memory has.
-    if (!cholmod_l_super_lsolve(l, &d, wk.e, &wk.c) || !cholmod_l_super_ltsolve(l, &d, wk.e, &wk.c)) {
+    if (!cholmod_l_super_lsolve(l, &d, e, &c) || !cholmod_l_super_ltsolve(l, &d, e, &c)) {
       throw std::logic_error("the supernodal solve refused its arguments");
     }
   }
@@ -155,8 +142,12 @@ bool ShiftInvert::factor(double sigma) {
   s.factored = true;
   // z = M^-1 1, and its sum, which M's being positive definite makes
   // positive.
+  if (!s.e) {
+    s.e = cholmod_l_allocate_dense(kSolveColumns, s.l->maxesize, kSolveColumns, CHOLMOD_REAL, &s.c);
+    if (!s.e) throw std::bad_alloc();
+  }
   s.z.assign(static_cast<std::size_t>(s.n), 1.0);
-  s.solve_m(s.workers[0], s.z.data(), 1);
+  s.solve_m(s.z.data(), 1);
   s.z_sum = std::accumulate(s.z.begin(), s.z.end(), 0.0);
   return s.z_sum > 0;
 }
@@ -171,37 +162,37 @@ double ShiftInvert::factor_entries() const {
 
 // r's part along 1 needs no removing: with M x = r - gamma 1 and 1'x = 0,
 // C M x = C r, the same x as for C r. Each piece of columns is solved in
-// place in out, in the factor's order, then put back a column at a time.
+// place in out, in the factor's order, then put back.
 void ShiftInvert::solve(const double* r, double* out, long b) const {
   const Impl& s = *impl_;
   const long n = s.n;
   const double dn = static_cast<double>(n);
   const SuiteSparse_long* perm = s.perm();
-  const long pieces = (b + kSolveColumns - 1) / kSolveColumns;
-  const bool split = pieces > 1 && s.team.parallel();
-  s.team.run(split, [&](int part) {
-    Impl::Worker& wk = s.workers[split ? part : 0];
-    for (long piece = part; piece < pieces; piece += 2) {
-      const long c0 = piece * kSolveColumns, w = std::min(kSolveColumns, b - c0);
-      double* x = out + static_cast<std::size_t>(c0) * n;
-      for (long t = 0; t < w; ++t) {
+  for (long c0 = 0; c0 < b; c0 += kSolveColumns) {
+    const long w = std::min(kSolveColumns, b - c0);
+    double* x = out + static_cast<std::size_t>(c0) * n;
+    s.team.run(w > 1, [&](int part) {
+      for (long t = part; t < w; t += 2) {
         const double* rc = r + static_cast<std::size_t>(c0 + t) * n;
         double* xc = x + static_cast<std::size_t>(t) * n;
         for (long i = 0; i < n; ++i) xc[i] = rc[perm[i]];
       }
-      s.solve_m(wk, x, w);
-      wk.column.resize(static_cast<std::size_t>(n));
-      for (long t = 0; t < w; ++t) {
+    });
+    s.solve_m(x, w);
+    s.team.run(w > 1, [&](int part) {
+      std::vector<double>& column = s.column[part];
+      column.resize(static_cast<std::size_t>(n));
+      for (long t = part; t < w; t += 2) {
         double* xc = x + static_cast<std::size_t>(t) * n;
         const double gamma = std::accumulate(xc, xc + n, 0.0) / s.z_sum;
-        std::copy_n(xc, n, wk.column.data());
-        for (long i = 0; i < n; ++i) xc[perm[i]] = wk.column[i] - gamma * s.z[i];
+        std::copy_n(xc, n, column.data());
+        for (long i = 0; i < n; ++i) xc[perm[i]] = column[i] - gamma * s.z[i];
         // What rounding leaves of the constant vector.
         const double mean = std::accumulate(xc, xc + n, 0.0) / dn;
         for (long i = 0; i < n; ++i) xc[i] -= mean;
       }
-    }
-  });
+    });
+  }
 }
 
 double largest_of_b(const TruncatedGower& op, int steps) {
@@ -258,8 +249,13 @@ double largest_of_b(const TruncatedGower& op, int steps) {
 namespace {
 
 // Columns of a block step: a multiplicity up to this many is found whole
-// (the square grid's eigenvalues come in pairs).
-constexpr long kWidth = 16;
+// (the square grid's eigenvalues come in pairs). Narrower blocks build a
+// Krylov space of higher degree for the same solves: on a million grid
+// sites, K = 50, 257 solves with blocks of eight against 417 with blocks of
+// sixteen (1057 with 32), the basis as below; four took 189 solves but
+// longer, each column's solve costing twice as much.
+constexpr long kWidth = 8;
+static_assert(kWidth <= kSolveColumns, "a block is solved in one piece");
 // B's largest eigenvalue: Lanczos steps from the constant vector.
 constexpr int kPerronSteps = 120;
 // sigma starts this share of the Gershgorin width above the estimate of
@@ -277,10 +273,10 @@ constexpr double kConvergedShare = 0.2;
 // newest block) once the bound from T's residual, at the step before, is
 // within this factor of the aim.
 constexpr double kExactWithin = 1e4;
-// Block steps before giving up: 16 columns each. The square grids of the
-// benchmark take 35 to 40; a run that has not converged by this many is
-// better left to the block solver.
-constexpr int kMostSteps = 200;
+// Block steps before giving up (3200 solves). A million grid sites take
+// about 32; a run that has not converged by this many is better left to
+// the block solver.
+constexpr int kMostSteps = 400;
 // Where shift-invert is tried: the Perron value of B (B's off-diagonal
 // entries are positive) within this share of the width of Gershgorin's
 // interval from its top. Rows then sum nearly alike, as on a lattice, where
@@ -309,7 +305,8 @@ struct Basis {
 // more), and two blocks more, and a restart keeps the k leading Ritz
 // vectors and half the rest: per vector of the basis, n numbers; fewer
 // vectors mean more restarts and more solves (a million grid sites,
-// k = 54: 545 solves with 108 vectors, 417 with 140, 369 with 172).
+// k = 54, blocks of eight: 329 solves with 92 vectors, 281 with 108, 257
+// with 124, 249 with 156).
 Basis basis_for(long k, long n) {
   const long most = std::min(k + std::max(k, 3 * kWidth) + 2 * kWidth, n / 2);
   const long keep = k + (most - k - kWidth) / 2;
@@ -531,8 +528,8 @@ Status gower_leading_eigenpairs(const TruncatedGower& op, int k, LeadingPairs& o
       try {
         ShiftInvert t(op);
         const double dn = static_cast<double>(n);
-        // The factor, the basis and the block after it, z and each
-        // solving thread's column.
+        // The factor, the basis and the block after it, z and a column
+        // for each thread.
         const double shift_bytes = 8 * (t.factor_entries() + dn * static_cast<double>(basis.most + kWidth + 3));
         const double block_bytes = dn * static_cast<double>(16 * b + 264);
         if (shift_bytes <= kMemoryShare * block_bytes || shift_bytes <= kMachineShare * machine_memory()) {

@@ -79,7 +79,7 @@ TEST(ShiftInvert, SolvesTheCentredShiftedSystem) {
       bordered.block(n, 0, 1, n).setOnes();
       const Eigen::FullPivLU<Eigen::MatrixXd> lu(bordered);
       Draw draw(5);
-      // Pieces of columns on both threads, the last one short.
+      // More columns than a piece of the solve, the last piece short.
       const long b = 19;
       Eigen::MatrixXd r(n, b);
       for (long i = 0; i < r.size(); ++i) r.data()[i] = draw.between(-1, 1);
