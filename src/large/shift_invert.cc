@@ -251,7 +251,7 @@ namespace {
 // Columns of a block step: a multiplicity up to this many is found whole
 // (the square grid's eigenvalues come in pairs). Narrower blocks build a
 // Krylov space of higher degree for the same solves: on a million grid
-// sites, K = 50, 257 solves with blocks of eight against 417 with blocks of
+// sites, K = 50, 265 solves with blocks of eight against 417 with blocks of
 // sixteen (1057 with 32), the basis as below; four took 189 solves but
 // longer, each column's solve costing twice as much.
 constexpr long kWidth = 8;
@@ -497,6 +497,9 @@ Status solve_shifted(const TruncatedGower& op, ShiftInvert& t, double perron, in
     return finish_leading_pairs(op, tall, v, k, w.data(), 1, residual_tolerance, out);
   } catch (const std::bad_alloc&) {
     return fail("the shift-invert eigen-solver ran out of memory");
+  } catch (const std::logic_error& e) {
+    // A solve CHOLMOD refused: the block solver may still succeed.
+    return fail(std::string("the shift-invert eigen-solver failed: ") + e.what());
   }
 }
 

@@ -42,7 +42,8 @@ class ShiftInvert {
   // Numbers the factor holds (its supernodes' dense blocks).
   double factor_entries() const;
 
-  // x = T r for the b columns of r (size() rows each, column-major).
+  // x = T r for the b columns of r (size() rows each, column-major); r and
+  // x must not overlap.
   void solve(const double* r, double* x, long b) const;
 
  private:
