@@ -305,8 +305,8 @@ struct Basis {
 // more), and two blocks more, and a restart keeps the k leading Ritz
 // vectors and half the rest: per vector of the basis, n numbers; fewer
 // vectors mean more restarts and more solves (a million grid sites,
-// k = 54, blocks of eight: 329 solves with 92 vectors, 281 with 108, 257
-// with 124, 249 with 156).
+// k = 54, blocks of eight, in a trial build: 329 solves with 92 vectors,
+// 281 with 108, 257 with 124, 249 with 156).
 Basis basis_for(long k, long n) {
   const long most = std::min(k + std::max(k, 3 * kWidth) + 2 * kWidth, n / 2);
   const long keep = k + (most - k - kWidth) / 2;

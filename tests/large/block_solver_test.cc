@@ -145,8 +145,8 @@ TEST(BlockProduct, IsTheColumnProductCombined) {
     double alpha, beta, gamma;
     int threads;
   } cases[] = {
-      {1, 1, 0, 0, 1}, {1, -1, 0.7, -0.2, 2}, {3, 1, 0, 0, 2}, {8, -0.75, 0, 0, 2}, {13, 2.5, -0.3, 0, 1}, {13, 2.5, -0.3, 0, 2},
-      {17, 0.4, 1.25, -0.6, 2},
+      {1, 1, 0, 0, 1},         {1, -1, 0.7, -0.2, 2},     {3, 1, 0, 0, 2},           {8, -0.75, 0, 0, 2},
+      {13, 2.5, -0.3, 0, 1},   {13, 2.5, -0.3, 0, 2},     {17, 0.4, 1.25, -0.6, 2},
   };
   for (const Case& c : cases) {
     const TruncatedGower op(p.pairs, p.thresh, c.threads);
